@@ -1,0 +1,100 @@
+// Collection: an ordered sequence of Variants, each optionally under a unique text key.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "quenlo/variant.hpp"
+
+namespace quenlo {
+
+/// An ordered sequence of Variant items with 1-based positions that close up after a removal;
+/// each item may carry a unique text key (keys compare byte for byte). A numeric index names
+/// a position, a text index names a key.
+///
+/// Costs: reading by position or key, appending, prepending and removing the first or the last
+/// item are O(1) (amortized; average for keys); inserting or removing in the middle is O(n).
+/// A keyless item costs its Variant and one pointer.
+///
+/// Errors: a position that is not there raises 9, a key that is not there 5, a key already
+/// present 457, an index of another type 13. A failed call changes nothing.
+class Collection {
+ public:
+  Collection() noexcept;
+  Collection(Collection&& other) noexcept;
+  Collection& operator=(Collection&& other) noexcept;
+  Collection(const Collection&) = delete;
+  Collection& operator=(const Collection&) = delete;
+  ~Collection();
+
+  // ---- The classic interface ---------------------------------------------------------
+
+  std::int32_t Count() const noexcept { return count_; }
+
+  /// The item a position or a key names.
+  const Variant& Item(const Variant& index) const;
+
+  /// Appends `item`, or places it before or after the item that Before or After names (at
+  /// most one of them may be given); Key, Before and After may each be Missing.
+  void Add(Variant item, const Variant& Key = Variant::Missing(), const Variant& Before = Variant::Missing(),
+           const Variant& After = Variant::Missing());
+
+  /// Removes the item a position or a key names.
+  void Remove(const Variant& index);
+
+  // ---- Positions and keys -------------------------------------------------------------
+
+  /// The position an index names: a number (rounded half to even) that is a position, or the
+  /// text of a key. Raises as Item does.
+  std::int32_t PositionOf(const Variant& index) const;
+
+  /// The position of the item under `key`, if there is one.
+  std::optional<std::int32_t> FindKey(std::string_view key) const noexcept;
+
+  /// The key of the item at `position` (1..Count), if it has one.
+  std::optional<std::string_view> KeyAt(std::int32_t position) const;
+
+  /// The item at `position` (1..Count); raises 9 outside that range.
+  const Variant& At(std::int32_t position) const;
+  Variant& At(std::int32_t position);
+
+  // ---- Changes ------------------------------------------------------------------------
+
+  /// Appends an item without a key.
+  void Append(Variant item);
+  /// Appends an item under `key`; raises 457 when the key is present.
+  void Append(Variant item, std::string_view key);
+  /// Inserts an item at `position` (1..Count+1), optionally under a key.
+  void InsertAt(std::int32_t position, Variant item, std::optional<std::string_view> key = std::nullopt);
+  /// Replaces the item at `position` by `item`, which takes its place without a key.
+  void ReplaceAt(std::int32_t position, Variant item);
+  /// Removes the item at `position` (1..Count).
+  void RemoveAt(std::int32_t position);
+  /// Removes the first item and hands it over; raises 9 when there is none.
+  Variant TakeFirst();
+  /// Removes every item.
+  void Clear() noexcept;
+  /// Makes room for `capacity` items in all.
+  void Reserve(std::int32_t capacity);
+
+  /// A copy of every item in order, without keys (or with them, when `with_keys`).
+  Collection Copy(bool with_keys) const;
+
+ private:
+  struct Slot;
+  struct KeyIndex;
+
+  // Items live in a ring buffer of capacity_ slots (a power of two); position p is
+  // slots_[(head_ + p - 1) & (capacity_ - 1)]. Keys are found through index_, built once
+  // the collection holds enough keyed items that a scan would be slow.
+  Slot* slots_ = nullptr;
+  std::int32_t capacity_ = 0;
+  std::int32_t head_ = 0;
+  std::int32_t count_ = 0;
+  std::int32_t keyed_count_ = 0;
+  std::unique_ptr<KeyIndex> index_;
+};
+
+}  // namespace quenlo

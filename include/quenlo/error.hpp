@@ -1,0 +1,71 @@
+// Errors: every public member of the library reports failure by throwing quenlo::Error.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quenlo {
+
+/// The exception every public member throws: a number, a source and a description,
+/// as an Automation error carries them.
+class Error : public std::runtime_error {
+ public:
+  Error(std::int32_t number, std::string source, std::string description);
+
+  std::int32_t Number() const noexcept { return number_; }
+  const std::string& Source() const noexcept { return source_; }
+  const std::string& Description() const noexcept { return description_; }
+
+ private:
+  std::int32_t number_;
+  std::string source_;
+  std::string description_;
+};
+
+/// The classic runtime error numbers. Runtime errors carry the source "Quenlo".
+namespace err {
+inline constexpr std::int32_t kInvalidProcedureCall = 5;
+inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kOutOfMemory = 7;
+inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kTypeMismatch = 13;
+inline constexpr std::int32_t kOutOfStackSpace = 28;
+inline constexpr std::int32_t kBadFileName = 52;
+inline constexpr std::int32_t kFileNotFound = 53;
+inline constexpr std::int32_t kDeviceIOError = 57;
+inline constexpr std::int32_t kDiskFull = 61;
+inline constexpr std::int32_t kPermissionDenied = 70;
+inline constexpr std::int32_t kPathFileAccessError = 75;
+inline constexpr std::int32_t kPathNotFound = 76;
+inline constexpr std::int32_t kObjectNotSet = 91;
+inline constexpr std::int32_t kInvalidUseOfNull = 94;
+inline constexpr std::int32_t kNotSupported = 438;
+inline constexpr std::int32_t kArgumentNotOptional = 449;
+inline constexpr std::int32_t kWrongArgumentCount = 450;
+inline constexpr std::int32_t kDuplicateKey = 457;
+}  // namespace err
+
+/// The source text of runtime errors.
+inline constexpr std::string_view kRuntimeSource = "Quenlo";
+
+/// The classic text of a runtime error number ("Application-defined or object-defined error"
+/// for a number the runtime does not know).
+std::string_view RuntimeErrorText(std::int32_t number) noexcept;
+
+/// Throws the runtime error `number` with the source "Quenlo" and its classic text.
+[[noreturn]] void RaiseRuntimeError(std::int32_t number);
+
+/// Runs `body`, turning std::bad_alloc into runtime error 7 "Out of memory".
+/// Every public member that may allocate runs its work through this.
+template <class Body>
+decltype(auto) TranslateErrors(Body&& body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    RaiseRuntimeError(err::kOutOfMemory);
+  }
+}
+
+}  // namespace quenlo

@@ -1,0 +1,9 @@
+// Quenlo: a dynamic data container with a compact text form.
+#pragma once
+
+#include "quenlo/collection.hpp"
+#include "quenlo/conversion.hpp"
+#include "quenlo/error.hpp"
+#include "quenlo/object.hpp"
+#include "quenlo/tavrix.hpp"
+#include "quenlo/variant.hpp"

@@ -1,0 +1,216 @@
+// Tavrix: the dynamic container. One class; its members are defined in the folder of the
+// subsystem they belong to: core/ (kinds, copying, element access, predicates), sequence/
+// (adding, removing, stack, queue, search), serial/ (object string, files), dump/ (listing).
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quenlo/collection.hpp"
+#include "quenlo/object.hpp"
+#include "quenlo/variant.hpp"
+
+namespace quenlo {
+
+/// The kind of a container: its shape, chosen and changed at run time.
+enum TavrixKind : std::int32_t {
+  KindMap = 0,
+  KindBoundedArray = 1,
+  KindUnboundedArray = 2,
+  KindVariant = 3,
+  KindNil = 4,
+  KindSet = 5,
+  KindStack = 6,
+  KindQueue = 7,
+};
+
+/// The library's own error numbers (source "Tavrix").
+inline constexpr std::int32_t ErrSubscriptOutOfRange = -2147206504;  // object-error base + 15000
+inline constexpr std::int32_t ErrDuplicateValue = -2147206503;       // object-error base + 15001
+inline constexpr std::int32_t ErrInvalidOperation = 15011;
+
+class Tavrix;
+using TavrixPtr = std::shared_ptr<Tavrix>;
+
+/// A dynamic data container: a Map, a bounded or unbounded Array, a single Variant value, Nil,
+/// a Set, a Stack or a Queue of Variant values, which may themselves be containers. Always
+/// created with Create() and handled through std::shared_ptr. Every member reports failure by
+/// throwing quenlo::Error; a failed call changes nothing.
+class Tavrix final : public Object {
+  struct PrivateTag {};
+
+ public:
+  /// A new container: kind Variant, holding no value.
+  static TavrixPtr Create();
+  explicit Tavrix(PrivateTag) noexcept;
+  ~Tavrix() override;
+
+  // ---- Kinds, copying, version and tag (core/) --------------------------------------
+
+  const std::string& Tag() const noexcept { return tag_; }
+  void Tag(std::string value) noexcept { tag_ = std::move(value); }
+
+  /// A new container that is a one-level copy of this one.
+  TavrixPtr Clone() const;
+  /// Makes this container a one-level copy of Data (Kind, Bound and elements; not Tag).
+  /// Returns Empty. Raises 91 when Data is nothing.
+  Variant Become(const TavrixPtr& Data);
+
+  void SetMap();
+  void SetVariant();
+  /// An array of at most UpperBound elements, or without limit for a negative UpperBound.
+  void SetArray(const Variant& UpperBound = -1);
+  /// A Set holding the given members, in order.
+  void SetSet(std::span<const Variant> Members);
+  template <class... Members>
+    requires(std::constructible_from<Variant, Members> && ...)
+  void SetSet(Members&&... members) {
+    const Variant list[] = {Variant(), Variant(std::forward<Members>(members))...};
+    SetSet(std::span<const Variant>(list).subspan(1));
+  }
+  void SetStack();
+  void SetQueue();
+  void SetNil();
+
+  /// "1.0.16".
+  static std::string Version();
+
+  /// The container's kind (read-only).
+  TavrixKind Kind() const noexcept { return kind_; }
+  /// The bound of a bounded Array, the UpperBound of an unbounded one, a Set's member count.
+  std::int32_t Bound() const noexcept { return bound_; }
+
+  // ---- Element access (core/) ---------------------------------------------------------
+
+  /// The element a position or key names (default: position 1).
+  Variant Item(const Variant& index = 1) const;
+  /// Stores `value` at `index` (let, or set for an object value).
+  void Item(const Variant& index, Variant value);
+
+  /// A reference to an element for reading and storing: (*t)["a"] = 5; Variant v = (*t)["a"];
+  class ItemRef {
+   public:
+    ItemRef& operator=(Variant value) {
+      owner_.Item(index_, std::move(value));
+      return *this;
+    }
+    operator Variant() const { return owner_.Item(index_); }
+    Variant Get() const { return owner_.Item(index_); }
+
+   private:
+    friend class Tavrix;
+    ItemRef(Tavrix& owner, Variant index) : owner_(owner), index_(std::move(index)) {}
+    Tavrix& owner_;
+    Variant index_;
+  };
+  ItemRef operator[](Variant index) { return ItemRef(*this, std::move(index)); }
+  Variant operator[](const Variant& index) const { return Item(index); }
+
+  /// The element count; for a Variant-kind container the length of its value's text.
+  std::int32_t Length() const;
+  /// Whether Data is a key or position (Map) or a stored value (sequences). Never raises.
+  bool Exists(const Variant& Data) const noexcept;
+  /// The keys of a Map as a new unbounded Array.
+  TavrixPtr GetKeys() const;
+
+  // ---- Type predicates (core/) ---------------------------------------------------------
+  // Each looks up the element stored under the text of `index` as a key.
+
+  bool IsNumeric(const Variant& index = 1) const;
+  bool IsArray(const Variant& index = 1) const;
+  bool IsObject(const Variant& index = 1) const;
+  bool IsDate(const Variant& index = 1) const;
+  bool IsLong(const Variant& index = 1) const;
+  bool IsBoolean(const Variant& index = 1) const;
+  bool IsCurrency(const Variant& index = 1) const;
+  bool IsInteger(const Variant& index = 1) const;
+  bool IsString(const Variant& index = 1) const;
+  bool IsDouble(const Variant& index = 1) const;
+  bool IsSingle(const Variant& index = 1) const;
+  bool IsNull(const Variant& index = 1) const;
+  bool IsEmpty(const Variant& index = 1) const;
+
+  // ---- Sequence operations (sequence/) --------------------------------------------------
+
+  /// Appends Data (a Map: adds the key Data with a Null value). Returns Empty.
+  Variant AddLast(const Variant& Data);
+  /// Prepends Data (a Map: adds the key Data first, with a Null value). Returns Empty.
+  Variant AddFirst(const Variant& Data);
+  /// Places Data before the element `index` names (arrays only).
+  void Insert(const Variant& index, const Variant& Data);
+  /// Removes the element `index` names (default: the first). Returns Empty.
+  Variant Remove(const Variant& index = 1);
+  /// Removes every element of a Map or an array.
+  void RemoveAll();
+  /// Adds Data on top of a Stack or at the end of a Queue.
+  void Push(const Variant& Data);
+  /// Takes the next element out of a Stack or a Queue.
+  Variant Pop();
+  /// The position of the first key (Map) or value equal to Data at or after Start, or -1.
+  std::int32_t Find(const Variant& Data, const Variant& Start = 1) const;
+
+  // ---- Object string and files (serial/) -----------------------------------------------
+
+  /// The object string of this container and everything nested in it.
+  std::string GetObjectString() const;
+  /// Replaces this container's contents with the tree `str` describes; Tag is kept.
+  void SetObjectString(std::string_view str);
+  /// Writes the object string to a Windows-1252 file.
+  void Export(const std::string& Filename) const;
+  /// Reads a Windows-1252 file holding an object string into this container.
+  void Import(const std::string& Filename);
+
+  // ---- Diagnostic dump (dump/) -----------------------------------------------------------
+
+  /// An indented listing of this container and everything nested in it.
+  std::string DebugPrint() const;
+
+  // ---- Object -------------------------------------------------------------------------
+
+  std::string_view ClassName() const noexcept override { return "Tavrix"; }
+  bool HasDefaultMember() const noexcept override { return true; }
+  /// The default member: Item at position 1.
+  Variant DefaultMember() const override { return Item(); }
+
+ private:
+  // ---- core/ ------------------------------------------------------------------------------
+  [[noreturn]] static void Raise(std::int32_t number);
+  static std::string_view GetErrorText(std::int32_t number) noexcept;
+  void RequireKind(bool served) const;
+
+  bool ValueExists(const Variant& index) const noexcept;
+  static bool ValuesEqual(const Variant& A, const Variant& B) noexcept;
+  void StoreArrayValue(const Variant& index, Variant value);
+  void StoreMapValue(const Variant& key, Variant value);
+  void StoreVariantValue(const Variant& index, Variant value);
+  const Variant& ItemByKeyText(const Variant& index) const;
+
+  // The walk fields that the writer and the dump use on nested containers. Setting Level to
+  // 1 also resets VisitCount.
+  void SetLevel(std::int32_t level) const noexcept;
+
+  // ---- serial/ ----------------------------------------------------------------------------
+  friend class ObjectStringWriter;
+  friend class ObjectStringReader;
+  friend class TreeWalk;
+
+  // ---- dump/ ------------------------------------------------------------------------------
+  friend class DumpWriter;
+
+  // ---- The container record -------------------------------------------------------------
+  std::string tag_;
+  std::optional<Collection> values_;  // nothing only for Nil
+  std::optional<Collection> keys_;    // Map only: the keys as given, parallel to values_
+  TavrixKind kind_ = KindVariant;
+  std::int32_t bound_ = 0;
+  mutable std::int32_t level_ = 0;
+  mutable std::int32_t visit_count_ = 0;
+};
+
+}  // namespace quenlo

@@ -1,0 +1,195 @@
+// Variant: the tagged value every element, key and argument of the library is.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenlo {
+
+class Object;
+
+/// Type codes, as VarType reports them. An array of Variants reports vbArray + vbVariant.
+enum VbVarType : std::uint16_t {
+  vbEmpty = 0,
+  vbNull = 1,
+  vbInteger = 2,
+  vbLong = 3,
+  vbSingle = 4,
+  vbDouble = 5,
+  vbCurrency = 6,
+  vbDate = 7,
+  vbString = 8,
+  vbObject = 9,
+  vbError = 10,
+  vbBoolean = 11,
+  vbVariant = 12,
+  vbDecimal = 14,
+  vbByte = 17,
+  vbArray = 8192,
+};
+
+/// The error code an omitted optional argument holds (DISP_E_PARAMNOTFOUND).
+inline constexpr std::int32_t kMissingErrorCode = static_cast<std::int32_t>(0x80020004u);
+
+/// A 64-bit fixed-point amount with four decimals: the value times 10,000.
+struct Currency {
+  std::int64_t scaled = 0;
+
+  static constexpr Currency FromScaled(std::int64_t scaled_value) noexcept { return Currency{scaled_value}; }
+  friend constexpr bool operator==(Currency, Currency) noexcept = default;
+};
+
+/// A point in time as days since 1899-12-30; the fraction is the time of day.
+struct Date {
+  double serial = 0.0;
+
+  friend constexpr bool operator==(Date, Date) noexcept = default;
+};
+
+/// A 96-bit unsigned integer with a power-of-ten scale (0..28) and a sign.
+/// Its value is (-1)^negative * (hi * 2^64 + lo) / 10^scale.
+struct Decimal {
+  std::uint64_t lo = 0;
+  std::uint32_t hi = 0;
+  std::uint8_t scale = 0;
+  bool negative = false;
+
+  /// Representation equality; numeric comparison is CompareEqual.
+  friend constexpr bool operator==(const Decimal&, const Decimal&) noexcept = default;
+};
+
+/// A tagged value: Empty, Null, the numeric types, Date, String, Object, Error, Boolean,
+/// Decimal, Byte, or an array of Variants. Copying a Variant never copies the object it
+/// refers to. Strings are UTF-8.
+class Variant {
+ public:
+  Variant() noexcept : type_(vbEmpty) {}  // Empty
+  Variant(const Variant& other);
+  Variant(Variant&& other) noexcept;
+  Variant& operator=(const Variant& other);
+  Variant& operator=(Variant&& other) noexcept;
+  ~Variant() {
+    if (OwnsResource()) Release();
+  }
+
+  // Implicit construction from C++ values. Integral values follow the rule for numeric
+  // literals: Integer when the value fits 16 bits, else Long when it fits 32 bits, else
+  // Double.
+  Variant(short value) noexcept;
+  Variant(int value) noexcept;
+  Variant(long value) noexcept;
+  Variant(long long value) noexcept;
+  Variant(unsigned value) noexcept;
+  Variant(unsigned long value) noexcept;
+  Variant(unsigned long long value) noexcept;
+  Variant(unsigned char value) noexcept;  // Byte
+  Variant(char) = delete;                 // ambiguous: a character or a number?
+  Variant(float value) noexcept;          // Single
+  Variant(double value) noexcept;         // Double
+  Variant(bool value) noexcept;           // Boolean
+  Variant(const char* value);             // String
+  Variant(std::string_view value);        // String
+  Variant(const std::string& value);      // String
+  Variant(Currency value) noexcept;
+  Variant(Date value) noexcept;
+  Variant(const Decimal& value) noexcept;
+  Variant(std::shared_ptr<Object> object) noexcept;  // Object; a null pointer is nothing
+  template <class T>
+    requires std::derived_from<T, Object> && (!std::same_as<T, Object>)
+  Variant(std::shared_ptr<T> object) noexcept : Variant(std::shared_ptr<Object>(std::move(object))) {}
+
+  // Named constructors, for the types a C++ value does not name by itself.
+  static Variant Null() noexcept;
+  static Variant Missing() noexcept;  // an omitted optional argument: Error 0x80020004
+  static Variant Nothing() noexcept;  // an object reference that refers to nothing
+  static Variant Error(std::int32_t code) noexcept;
+  static Variant Integer(std::int16_t value) noexcept;
+  static Variant Long(std::int32_t value) noexcept;
+  static Variant Single(float value) noexcept;
+  static Variant Double(double value) noexcept;
+  static Variant Boolean(bool value) noexcept;
+  static Variant Byte(std::uint8_t value) noexcept;
+  static Variant String(std::string_view value);
+  static Variant Array(std::vector<Variant> elements);  // vbArray + vbVariant
+
+  /// The type code; arrays report vbArray + vbVariant (8204).
+  int Type() const noexcept { return type_; }
+  bool IsEmpty() const noexcept { return type_ == vbEmpty; }
+  bool IsNull() const noexcept { return type_ == vbNull; }
+  bool IsString() const noexcept { return type_ == vbString; }
+  bool IsObject() const noexcept { return type_ == vbObject; }
+  bool IsArray() const noexcept { return (type_ & vbArray) != 0; }
+  bool IsMissing() const noexcept;
+  /// An Object value that refers to nothing.
+  bool IsNothing() const noexcept;
+
+  // Typed reads. Each raises Type mismatch (13) when the Variant holds another type.
+  std::int16_t AsInteger() const;
+  std::int32_t AsLong() const;
+  float AsSingle() const;
+  double AsDouble() const;
+  Currency AsCurrency() const;
+  Date AsDate() const;
+  std::string_view AsString() const;
+  bool AsBoolean() const;
+  std::uint8_t AsByte() const;
+  Decimal AsDecimal() const;
+  std::int32_t AsErrorCode() const;
+  const std::shared_ptr<Object>& AsObject() const;
+  const std::vector<Variant>& AsArray() const;
+
+  /// The object as T, or null when this is not an object of that class.
+  template <class T>
+  std::shared_ptr<T> ObjectAs() const {
+    return IsObject() ? std::dynamic_pointer_cast<T>(AsObject()) : nullptr;
+  }
+
+  /// Strict equality: the same type and the same value (objects: the same object).
+  /// The runtime's comparison across types is CompareEqual.
+  friend bool operator==(const Variant& a, const Variant& b) noexcept;
+
+ private:
+  // Strings, objects and arrays hold something that Release() frees.
+  bool OwnsResource() const noexcept { return type_ == vbString || type_ == vbObject || (type_ & vbArray) != 0; }
+  void Release() noexcept;
+  void CopyFrom(const Variant& other);
+  void MoveFrom(Variant& other) noexcept;
+
+  // Layout: the type code, then an 8-byte-aligned 16-byte payload. A String up to
+  // kInlineStringCapacity bytes is stored inline (its length in inline_length_), a longer
+  // one in a heap block owned by this Variant. An Object holds a shared_ptr; a Decimal is
+  // stored inline; an array is a heap vector owned by this Variant.
+  static constexpr std::size_t kInlineStringCapacity = 16;
+  struct HeapString;
+
+  std::uint16_t type_;
+  std::uint8_t inline_length_ = 0;
+  union Payload {
+    Payload() noexcept : i64(0) {}
+    ~Payload() {}
+    std::int16_t i16;
+    std::int32_t i32;
+    std::int64_t i64;
+    float f32;
+    double f64;
+    bool boolean;
+    std::uint8_t byte;
+    Decimal decimal;
+    char inline_chars[kInlineStringCapacity];
+    HeapString* heap_string;
+    std::shared_ptr<Object> object;
+    std::vector<Variant>* array;
+  } value_;
+};
+
+static_assert(sizeof(Variant) == 24, "a Variant is a type code and a 16-byte payload");
+
+/// Prints a Variant as its type name and text, for diagnostics and test output.
+std::ostream& operator<<(std::ostream& out, const Variant& value);
+
+}  // namespace quenlo
