@@ -1,6 +1,7 @@
 // Conversions, texts, type tests and comparison of Variant values.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,9 @@ std::string CStr(const Variant& value);
 
 /// Number of characters (code points) of a UTF-8 text; an invalid byte counts as one.
 std::int32_t CharacterCount(std::string_view text) noexcept;
+/// The size in bytes of the first character of a UTF-8 text: 0 for an empty text, 1 for an
+/// invalid byte, else the length of its code point's sequence.
+std::size_t FirstCharacterSize(std::string_view text) noexcept;
 
 // ---- Conversions between types ------------------------------------------------------------
 // Each raises Overflow (6) for a value out of range and Type mismatch (13) for a value that
