@@ -1,0 +1,63 @@
+// Errors: the exception type and the classic runtime error texts.
+#include "quenlo/error.hpp"
+
+#include <utility>
+
+namespace quenlo {
+
+Error::Error(std::int32_t number, std::string source, std::string description)
+    : std::runtime_error(description),
+      number_(number),
+      source_(std::move(source)),
+      description_(std::move(description)) {}
+
+std::string_view RuntimeErrorText(std::int32_t number) noexcept {
+  switch (number) {
+    case err::kInvalidProcedureCall:
+      return "Invalid procedure call or argument";
+    case err::kOverflow:
+      return "Overflow";
+    case err::kOutOfMemory:
+      return "Out of memory";
+    case err::kSubscriptOutOfRange:
+      return "Subscript out of range";
+    case err::kTypeMismatch:
+      return "Type mismatch";
+    case err::kOutOfStackSpace:
+      return "Out of stack space";
+    case err::kBadFileName:
+      return "Bad file name or number";
+    case err::kFileNotFound:
+      return "File not found";
+    case err::kDeviceIOError:
+      return "Device I/O error";
+    case err::kDiskFull:
+      return "Disk full";
+    case err::kPermissionDenied:
+      return "Permission denied";
+    case err::kPathFileAccessError:
+      return "Path/File access error";
+    case err::kPathNotFound:
+      return "Path not found";
+    case err::kObjectNotSet:
+      return "Object variable or With block variable not set";
+    case err::kInvalidUseOfNull:
+      return "Invalid use of Null";
+    case err::kNotSupported:
+      return "Object doesn't support this property or method";
+    case err::kArgumentNotOptional:
+      return "Argument not optional";
+    case err::kWrongArgumentCount:
+      return "Wrong number of arguments or invalid property assignment";
+    case err::kDuplicateKey:
+      return "This key is already associated with an element of this collection";
+    default:
+      return "Application-defined or object-defined error";
+  }
+}
+
+void RaiseRuntimeError(std::int32_t number) {
+  throw Error(number, std::string(kRuntimeSource), std::string(RuntimeErrorText(number)));
+}
+
+}  // namespace quenlo
