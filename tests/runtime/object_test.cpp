@@ -1,0 +1,147 @@
+#include "quenlo/object.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "quenlo/error.hpp"
+
+namespace quenlo {
+namespace {
+
+std::int32_t ErrorNumberOf(std::int32_t identity) {
+  try {
+    IdentityRegistry::Resolve(identity);
+  } catch (const Error& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+TEST(Object, BaseClassHasNoDefaultMember) {
+  const auto object = std::make_shared<Object>();
+  EXPECT_FALSE(object->HasDefaultMember());
+  EXPECT_EQ(object->ClassName(), "Object");
+  try {
+    object->DefaultMember();
+    FAIL() << "no error raised";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Number(), err::kNotSupported);
+    EXPECT_EQ(error.Source(), "Quenlo");
+  }
+}
+
+TEST(IdentityRegistry, NumbersAreStablePositiveAndDistinct) {
+  const auto first = std::make_shared<Object>();
+  const auto second = std::make_shared<Object>();
+  const std::int32_t first_identity = IdentityRegistry::IdentityOf(first);
+  EXPECT_GT(first_identity, 0);
+  EXPECT_EQ(IdentityRegistry::IdentityOf(first), first_identity);
+  EXPECT_EQ(IdentityRegistry::IdentityOf(first.get()), first_identity);
+  EXPECT_NE(IdentityRegistry::IdentityOf(second), first_identity);
+  EXPECT_EQ(IdentityRegistry::IdentityOf(nullptr), 0);
+  EXPECT_EQ(IdentityRegistry::IdentityOf(std::shared_ptr<Object>()), 0);
+}
+
+TEST(IdentityRegistry, ResolvesLiveObjectsAndZero) {
+  const auto object = std::make_shared<Object>();
+  const std::int32_t identity = IdentityRegistry::IdentityOf(object);
+  EXPECT_EQ(IdentityRegistry::Resolve(identity), object);
+  EXPECT_EQ(IdentityRegistry::Resolve(0), nullptr);
+}
+
+TEST(IdentityRegistry, ReleasedAndUnknownNumbersRaiseInvalidProcedureCall) {
+  const std::size_t live_before = IdentityRegistry::LiveCount();
+  auto object = std::make_shared<Object>();
+  const std::int32_t identity = IdentityRegistry::IdentityOf(object);
+  EXPECT_EQ(IdentityRegistry::LiveCount(), live_before + 1);
+  object.reset();
+  EXPECT_EQ(IdentityRegistry::LiveCount(), live_before);
+  EXPECT_EQ(ErrorNumberOf(identity), err::kInvalidProcedureCall);
+  EXPECT_EQ(ErrorNumberOf(2000000000), err::kInvalidProcedureCall);
+  EXPECT_EQ(ErrorNumberOf(-7), err::kInvalidProcedureCall);
+}
+
+TEST(IdentityRegistry, ObjectWithoutOwnerHasANumberButCannotBeResolved) {
+  Object on_stack;
+  const std::int32_t identity = IdentityRegistry::IdentityOf(&on_stack);
+  EXPECT_GT(identity, 0);
+  EXPECT_EQ(ErrorNumberOf(identity), err::kInvalidProcedureCall);
+}
+
+TEST(IdentityRegistry, ObjectNumberedBeforeItGotAnOwnerResolvesOnceOwned) {
+  auto* raw = new Object;
+  const std::int32_t identity = IdentityRegistry::IdentityOf(raw);
+  EXPECT_EQ(ErrorNumberOf(identity), err::kInvalidProcedureCall);
+  const std::shared_ptr<Object> owner(raw);
+  EXPECT_EQ(IdentityRegistry::Resolve(identity), owner);
+}
+
+// While its destructor runs, an object has lost its last owner but is still registered.
+class SelfResolvingObject : public Object {
+ public:
+  explicit SelfResolvingObject(std::int32_t* seen_error) : seen_error_(seen_error) {}
+  ~SelfResolvingObject() override { *seen_error_ = ErrorNumberOf(IdentityRegistry::IdentityOf(this)); }
+
+ private:
+  std::int32_t* seen_error_;
+};
+
+TEST(IdentityRegistry, DyingObjectIsNotHandedOut) {
+  std::int32_t seen_error = 0;
+  auto object = std::make_shared<SelfResolvingObject>(&seen_error);
+  IdentityRegistry::IdentityOf(object.get());
+  object.reset();
+  EXPECT_EQ(seen_error, err::kInvalidProcedureCall);
+}
+
+TEST(IdentityRegistry, ThreadsNumberAndResolveObjectsConcurrently) {
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 2000;
+  std::atomic<std::int32_t> published{0};
+  std::atomic<int> failures{0};
+  auto work = [&] {
+    for (int round = 0; round < kRounds; ++round) {
+      auto object = std::make_shared<Object>();
+      const std::int32_t identity = IdentityRegistry::IdentityOf(object);
+      if (IdentityRegistry::Resolve(identity) != object) ++failures;
+      // Another thread's number: either that object, still alive, or unknown by now.
+      const std::int32_t foreign = published.exchange(identity);
+      if (foreign != 0) {
+        try {
+          const std::shared_ptr<Object> other = IdentityRegistry::Resolve(foreign);
+          if (IdentityRegistry::IdentityOf(other) != foreign) ++failures;
+        } catch (const Error& error) {
+          if (error.Number() != err::kInvalidProcedureCall) ++failures;
+        }
+      }
+    }
+  };
+  const std::size_t live_before = IdentityRegistry::LiveCount();
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) threads.emplace_back(work);
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(IdentityRegistry::LiveCount(), live_before);
+}
+
+TEST(IdentityRegistry, ThreadsAskingForTheSameObjectGetOneNumber) {
+  constexpr int kThreads = 4;
+  const auto object = std::make_shared<Object>();
+  std::vector<std::int32_t> seen(kThreads);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back(
+        [&, i] { seen[static_cast<std::size_t>(i)] = IdentityRegistry::IdentityOf(object); });
+  }
+  for (auto& thread : threads) thread.join();
+  for (const std::int32_t identity : seen) EXPECT_EQ(identity, seen.front());
+  EXPECT_GT(seen.front(), 0);
+}
+
+}  // namespace
+}  // namespace quenlo
