@@ -43,6 +43,10 @@ std::string_view RuntimeErrorText(std::int32_t number) noexcept {
       return "Object variable or With block variable not set";
     case err::kInvalidUseOfNull:
       return "Invalid use of Null";
+    case err::kObjectRequired:
+      return "Object required";
+    case err::kCannotCreateObject:
+      return "ActiveX component can't create object";
     case err::kNotSupported:
       return "Object doesn't support this property or method";
     case err::kArgumentNotOptional:
