@@ -69,8 +69,7 @@ class Tavrix final : public Object {
   /// A Set holding the given members, in order.
   void SetSet(std::span<const Variant> Members);
   template <class... Members>
-    requires(std::constructible_from<Variant, Members> && ...)
-  void SetSet(Members&&... members) {
+  requires(std::constructible_from<Variant, Members>&&...) void SetSet(Members&&... members) {
     const Variant list[] = {Variant(), Variant(std::forward<Members>(members))...};
     SetSet(std::span<const Variant>(list).subspan(1));
   }
@@ -191,9 +190,32 @@ class Tavrix final : public Object {
   void StoreVariantValue(const Variant& index, Variant value);
   const Variant& ItemByKeyText(const Variant& index) const;
 
+  // The position `index` names in Values, or nothing when reading it would fail.
+  std::optional<std::int32_t> PositionIfExists(const Variant& index) const noexcept;
+  // Puts new storage in place, then lets the former collections go, so that this container
+  // is consistent while its former elements are released.
+  void ReplaceStorage(std::optional<Collection> values, std::optional<Collection> keys) noexcept;
+  // Kind, Bound and a one-level copy of the elements of `Data`.
+  void CopyContentsOf(const Tavrix& Data);
+  // Adds a Map entry at `position` of both collections, under the key's text; on a failure
+  // neither collection is changed.
+  void InsertMapEntry(std::int32_t position, const Variant& key, Variant value);
+  // Appends an array element under `key_text`, or without a key when another element
+  // already carries that key.
+  void AppendArrayElement(Variant value, std::string_view key_text);
+  // Takes the collections of a container that `item` holds the last reference to into
+  // `pending`, so that releasing a tree needs no recursion.
+  static void AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept;
+
   // The walk fields that the writer and the dump use on nested containers. Setting Level to
   // 1 also resets VisitCount.
   void SetLevel(std::int32_t level) const noexcept;
+
+  // ---- sequence/ --------------------------------------------------------------------------
+  // Raises ErrSubscriptOutOfRange when a bounded Array already holds Bound elements.
+  void RequireRoomInBoundedArray() const;
+  // Appends to an array under the text of its new position.
+  void AppendAtNextPosition(const Variant& Data);
 
   // ---- serial/ ----------------------------------------------------------------------------
   friend class ObjectStringWriter;

@@ -1,0 +1,168 @@
+// Tavrix: reading and storing single elements, counting, membership and a Map's keys.
+#include <string>
+#include <utility>
+
+#include "quenlo/conversion.hpp"
+#include "quenlo/error.hpp"
+#include "quenlo/tavrix.hpp"
+
+namespace quenlo {
+
+namespace {
+
+bool ReadsByIndex(TavrixKind kind) noexcept {
+  return kind == KindMap || kind == KindBoundedArray || kind == KindUnboundedArray || kind == KindVariant ||
+         kind == KindSet;
+}
+
+bool IsArrayKind(TavrixKind kind) noexcept {
+  return kind == KindBoundedArray || kind == KindUnboundedArray;
+}
+
+}  // namespace
+
+// ---- Shared lookups ---------------------------------------------------------------------
+
+std::optional<std::int32_t> Tavrix::PositionIfExists(const Variant& index) const noexcept {
+  if (!values_) return std::nullopt;
+  if (index.IsString()) return values_->FindKey(index.AsString());
+  try {
+    return values_->PositionOf(index);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+bool Tavrix::ValueExists(const Variant& index) const noexcept {
+  return PositionIfExists(index).has_value();
+}
+
+bool Tavrix::ValuesEqual(const Variant& A, const Variant& B) noexcept {
+  try {
+    if (A.IsObject() && B.IsObject()) return A.AsObject() == B.AsObject();
+    return CompareEqual(A, B).value_or(false);
+  } catch (...) {
+    return false;
+  }
+}
+
+// ---- Item ---------------------------------------------------------------------------------
+
+Variant Tavrix::Item(const Variant& index) const {
+  return TranslateErrors([&] {
+    RequireKind(ReadsByIndex(kind_));
+    return values_->Item(index);
+  });
+}
+
+void Tavrix::Item(const Variant& index, Variant value) {
+  TranslateErrors([&] {
+    if (kind_ == KindMap) return StoreMapValue(index, std::move(value));
+    if (IsArrayKind(kind_)) return StoreArrayValue(index, std::move(value));
+    if (kind_ == KindVariant) return StoreVariantValue(index, std::move(value));
+    Raise(ErrInvalidOperation);
+  });
+}
+
+void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
+  // "Count < Bound Or index <= Count Or Bound = -1": every term is evaluated, and a Null
+  // comparison makes the condition Null unless another term is True.
+  const std::int32_t count = values_->Count();
+  const bool below_bound = count < bound_;
+  const std::optional<bool> within_count = CompareLessEqual(index, count);
+  const bool unlimited = bound_ == -1;
+  if (!below_bound && !unlimited) {
+    if (!within_count) RaiseRuntimeError(err::kInvalidUseOfNull);
+    if (!*within_count) Raise(ErrSubscriptOutOfRange);
+  }
+  if (const auto position = PositionIfExists(index)) {
+    values_->ReplaceAt(*position, std::move(value));  // the new element has no key
+    return;
+  }
+  AppendArrayElement(std::move(value), CStr(index));
+}
+
+void Tavrix::AppendArrayElement(Variant value, std::string_view key_text) {
+  if (values_->FindKey(key_text)) {
+    values_->Append(std::move(value));
+  } else {
+    values_->Append(std::move(value), key_text);
+  }
+}
+
+void Tavrix::StoreMapValue(const Variant& key, Variant value) {
+  if (const auto position = PositionIfExists(key)) {
+    values_->At(*position) = std::move(value);  // the entry keeps its place and its key
+    return;
+  }
+  InsertMapEntry(values_->Count() + 1, key, std::move(value));
+}
+
+void Tavrix::InsertMapEntry(std::int32_t position, const Variant& key, Variant value) {
+  values_->InsertAt(position, std::move(value), CStr(key));
+  try {
+    keys_->InsertAt(position, key);
+  } catch (...) {
+    values_->RemoveAt(position);
+    throw;
+  }
+}
+
+void Tavrix::StoreVariantValue(const Variant& index, Variant value) {
+  // The new value goes to the end under the index's text, replacing the element the index
+  // names. A clash with another element's key is refused before the old element goes.
+  std::string key_text = CStr(index);
+  const auto replaced = PositionIfExists(index);
+  const auto holder = values_->FindKey(key_text);
+  if (holder && holder != replaced) RaiseRuntimeError(err::kDuplicateKey);
+  if (!replaced) return values_->Append(std::move(value), key_text);
+
+  Variant former = std::move(values_->At(*replaced));
+  const std::optional<std::string> former_key(values_->KeyAt(*replaced));
+  values_->RemoveAt(*replaced);
+  try {
+    values_->Append(std::move(value), key_text);
+  } catch (...) {
+    values_->InsertAt(*replaced, std::move(former), former_key);
+    throw;
+  }
+}
+
+// ---- Length, Exists, GetKeys ------------------------------------------------------------------
+
+std::int32_t Tavrix::Length() const {
+  return TranslateErrors([&] {
+    RequireKind(kind_ != KindNil);
+    if (kind_ == KindVariant) return CharacterCount(ConcatText(values_->At(1)));
+    return values_->Count();
+  });
+}
+
+bool Tavrix::Exists(const Variant& Data) const noexcept {
+  try {
+    if (kind_ == KindMap) return ValueExists(Data);
+    if (kind_ == KindVariant || kind_ == KindNil) return false;
+    for (std::int32_t position = 1; position <= values_->Count(); ++position) {
+      if (ValuesEqual(values_->At(position), Data)) return true;
+    }
+  } catch (...) {
+  }
+  return false;
+}
+
+TavrixPtr Tavrix::GetKeys() const {
+  return TranslateErrors([&] {
+    RequireKind(kind_ == KindMap);
+    TavrixPtr keys = Create();
+    Collection& list = *keys->values_;
+    list.Reserve(keys_->Count());
+    for (std::int32_t position = 1; position <= keys_->Count(); ++position) {
+      list.Append(keys_->At(position), std::to_string(position));
+    }
+    keys->kind_ = KindUnboundedArray;
+    keys->bound_ = -1;
+    return keys;
+  });
+}
+
+}  // namespace quenlo

@@ -1,0 +1,186 @@
+// Tavrix: creation, release, kinds, copying, version and the library's own errors.
+#include "quenlo/tavrix.hpp"
+
+#include <new>
+#include <string>
+#include <utility>
+
+#include "quenlo/conversion.hpp"
+#include "quenlo/error.hpp"
+
+namespace quenlo {
+
+// ---- Creation and release -------------------------------------------------------------
+
+TavrixPtr Tavrix::Create() {
+  return TranslateErrors([] { return std::make_shared<Tavrix>(PrivateTag{}); });
+}
+
+Tavrix::Tavrix(PrivateTag) noexcept : values_(std::in_place) {}
+
+// A nested container dying with its last reference would release its own elements in its
+// destructor, one stack frame per level. Instead every such child hands its collections to
+// this work list before it dies, so a tree of any depth is released by one loop.
+Tavrix::~Tavrix() {
+  std::vector<Collection> pending;
+  try {
+    if (values_) pending.push_back(std::move(*values_));
+    if (keys_) pending.push_back(std::move(*keys_));
+  } catch (const std::bad_alloc&) {
+    return;  // the collections are released the ordinary way
+  }
+  while (!pending.empty()) {
+    Collection collection = std::move(pending.back());
+    pending.pop_back();
+    for (std::int32_t position = 1; position <= collection.Count(); ++position) {
+      const Variant item = std::move(collection.At(position));
+      AdoptStorage(item, pending);
+    }
+  }
+}
+
+void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept {
+  if (item.IsArray()) {
+    for (const Variant& element : item.AsArray()) AdoptStorage(element, pending);
+    return;
+  }
+  if (!item.IsObject() || item.AsObject().use_count() != 1) return;
+  auto* child = dynamic_cast<Tavrix*>(item.AsObject().get());
+  if (child == nullptr) return;
+  for (std::optional<Collection>* storage : {&child->values_, &child->keys_}) {
+    if (!*storage) continue;
+    try {
+      pending.push_back(std::move(**storage));
+    } catch (const std::bad_alloc&) {
+      return;  // this child releases its own elements
+    }
+    storage->reset();
+  }
+}
+
+// ---- Kinds ----------------------------------------------------------------------------
+
+void Tavrix::ReplaceStorage(std::optional<Collection> values, std::optional<Collection> keys) noexcept {
+  values_.swap(values);
+  keys_.swap(keys);
+}
+
+void Tavrix::SetMap() {
+  ReplaceStorage(Collection(), Collection());
+  kind_ = KindMap;
+}
+
+void Tavrix::SetVariant() {
+  ReplaceStorage(Collection(), std::nullopt);
+  kind_ = KindVariant;
+}
+
+void Tavrix::SetStack() {
+  ReplaceStorage(Collection(), std::nullopt);
+  kind_ = KindStack;
+}
+
+void Tavrix::SetQueue() {
+  ReplaceStorage(Collection(), std::nullopt);
+  kind_ = KindQueue;
+}
+
+void Tavrix::SetNil() {
+  ReplaceStorage(std::nullopt, std::nullopt);
+  kind_ = KindNil;
+}
+
+void Tavrix::SetArray(const Variant& UpperBound) {
+  TranslateErrors([&] {
+    // Converted before anything changes: an unconvertible bound leaves the container as it was.
+    const std::int32_t upper_bound = CLng(UpperBound);
+    ReplaceStorage(Collection(), std::nullopt);
+    bound_ = upper_bound;
+    kind_ = upper_bound < 0 ? KindUnboundedArray : KindBoundedArray;
+  });
+}
+
+void Tavrix::SetSet(std::span<const Variant> Members) {
+  TranslateErrors([&] {
+    Collection members;
+    members.Reserve(static_cast<std::int32_t>(Members.size()));
+    std::int32_t position = 0;
+    for (const Variant& member : Members) {
+      ++position;
+      members.Append(member, std::to_string(position));
+    }
+    ReplaceStorage(std::move(members), std::nullopt);
+    bound_ = position;
+    kind_ = KindSet;
+  });
+}
+
+// ---- Copying --------------------------------------------------------------------------
+
+void Tavrix::CopyContentsOf(const Tavrix& Data) {
+  // A Map keeps each value under its key's text; every other kind's copies lose their keys.
+  const bool is_map = Data.kind_ == KindMap;
+  std::optional<Collection> values;
+  std::optional<Collection> keys;
+  if (Data.values_) {
+    values = Data.values_->Copy(is_map);
+    if (is_map && Data.keys_) keys = Data.keys_->Copy(false);
+  }
+  const TavrixKind kind = Data.kind_;
+  const std::int32_t bound = Data.bound_;
+  // Data may be one of this container's elements: it is read completely before the former
+  // elements go.
+  ReplaceStorage(std::move(values), std::move(keys));
+  kind_ = kind;
+  bound_ = bound;
+}
+
+Variant Tavrix::Become(const TavrixPtr& Data) {
+  return TranslateErrors([&] {
+    if (!Data) RaiseRuntimeError(err::kObjectNotSet);
+    if (Data.get() != this) CopyContentsOf(*Data);
+    return Variant();
+  });
+}
+
+TavrixPtr Tavrix::Clone() const {
+  return TranslateErrors([&] {
+    TavrixPtr copy = Create();
+    copy->CopyContentsOf(*this);
+    return copy;
+  });
+}
+
+// ---- Version, walk fields and errors ------------------------------------------------------
+
+std::string Tavrix::Version() {
+  return "1.0.16";
+}
+
+void Tavrix::SetLevel(std::int32_t level) const noexcept {
+  level_ = level;
+  if (level == 1) visit_count_ = 0;
+}
+
+std::string_view Tavrix::GetErrorText(std::int32_t number) noexcept {
+  switch (number) {
+    case ErrSubscriptOutOfRange:
+      return "Subscript out of range";
+    case ErrDuplicateValue:
+      return "Duplicate value not allowed";
+    case ErrInvalidOperation:
+      return "Operation not valid for this data type";
+    default:
+      return "Unknown Error";
+  }
+}
+
+void Tavrix::Raise(std::int32_t number) {
+  throw Error(number, "Tavrix", std::string(GetErrorText(number)));
+}
+
+void Tavrix::RequireKind(bool served) const {
+  if (!served) Raise(ErrInvalidOperation);
+}
+
+}  // namespace quenlo
