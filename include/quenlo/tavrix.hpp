@@ -69,7 +69,8 @@ class Tavrix final : public Object {
   /// A Set holding the given members, in order.
   void SetSet(std::span<const Variant> Members);
   template <class... Members>
-  requires(std::constructible_from<Variant, Members>&&...) void SetSet(Members&&... members) {
+    requires(std::constructible_from<Variant, Members> && ...)
+  void SetSet(Members&&... members) {
     const Variant list[] = {Variant(), Variant(std::forward<Members>(members))...};
     SetSet(std::span<const Variant>(list).subspan(1));
   }
