@@ -1,0 +1,70 @@
+// Tavrix: AddLast, AddFirst and Insert.
+#include <charconv>
+#include <limits>
+
+#include "quenlo/error.hpp"
+#include "quenlo/tavrix.hpp"
+
+namespace quenlo {
+
+namespace {
+
+bool IsArrayKind(TavrixKind kind) noexcept {
+  return kind == KindBoundedArray || kind == KindUnboundedArray;
+}
+
+}  // namespace
+
+void Tavrix::RequireRoomInBoundedArray() const {
+  if (kind_ == KindBoundedArray && values_->Count() >= bound_) Raise(ErrSubscriptOutOfRange);
+}
+
+void Tavrix::AppendAtNextPosition(const Variant& Data) {
+  const std::int32_t count = values_->Count();
+  if (count == std::numeric_limits<std::int32_t>::max()) RaiseRuntimeError(err::kOverflow);
+  char text[16];
+  const auto written = std::to_chars(text, text + sizeof text, count + 1);
+  AppendArrayElement(Data, std::string_view(text, static_cast<std::size_t>(written.ptr - text)));
+}
+
+Variant Tavrix::AddLast(const Variant& Data) {
+  return TranslateErrors([&] {
+    RequireKind(kind_ == KindMap || IsArrayKind(kind_));
+    if (kind_ == KindMap) {
+      if (ValueExists(Data)) Raise(ErrDuplicateValue);
+      InsertMapEntry(values_->Count() + 1, Data, Variant::Null());
+    } else {
+      RequireRoomInBoundedArray();
+      AppendAtNextPosition(Data);
+    }
+    return Variant();
+  });
+}
+
+Variant Tavrix::AddFirst(const Variant& Data) {
+  return TranslateErrors([&] {
+    RequireKind(kind_ == KindMap || IsArrayKind(kind_));
+    if (kind_ == KindMap) {
+      if (ValueExists(Data)) Raise(ErrDuplicateValue);
+      InsertMapEntry(1, Data, Variant::Null());  // first, whatever the type of the first key
+    } else {
+      RequireRoomInBoundedArray();
+      if (values_->Count() == 0) {
+        AppendAtNextPosition(Data);
+      } else {
+        values_->InsertAt(1, Data);
+      }
+    }
+    return Variant();
+  });
+}
+
+void Tavrix::Insert(const Variant& index, const Variant& Data) {
+  TranslateErrors([&] {
+    RequireKind(IsArrayKind(kind_));
+    RequireRoomInBoundedArray();
+    values_->InsertAt(values_->PositionOf(index), Data);
+  });
+}
+
+}  // namespace quenlo

@@ -1,0 +1,26 @@
+// Tavrix: Push and Pop. Position 1 of a Stack or a Queue is always the next element to leave.
+#include "quenlo/error.hpp"
+#include "quenlo/tavrix.hpp"
+
+namespace quenlo {
+
+void Tavrix::Push(const Variant& Data) {
+  TranslateErrors([&] {
+    RequireKind(kind_ == KindStack || kind_ == KindQueue);
+    if (kind_ == KindStack) {
+      values_->InsertAt(1, Data);
+    } else {
+      values_->Append(Data);
+    }
+  });
+}
+
+Variant Tavrix::Pop() {
+  return TranslateErrors([&] {
+    RequireKind(kind_ == KindStack || kind_ == KindQueue);
+    if (values_->Count() == 0) Raise(ErrSubscriptOutOfRange);
+    return values_->TakeFirst();
+  });
+}
+
+}  // namespace quenlo
