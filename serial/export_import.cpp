@@ -1,0 +1,20 @@
+// Export and Import: the object string in a Windows-1252 file.
+#include <string>
+
+#include "quenlo/files.hpp"
+#include "quenlo/tavrix.hpp"
+
+namespace quenlo {
+
+// The object string is made before the file is touched, so a container that cannot be written
+// leaves the file as it was.
+void Tavrix::Export(const std::string& Filename) const {
+  WriteTextFile(GetObjectString(), Filename);
+}
+
+// The file is read whole; a text that does not read leaves the container as it was.
+void Tavrix::Import(const std::string& Filename) {
+  SetObjectString(ReadTextFile(Filename));
+}
+
+}  // namespace quenlo
