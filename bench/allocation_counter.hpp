@@ -1,0 +1,23 @@
+// Counts the heap bytes the program holds, through replaced global operator new and delete.
+// Counting is off until a LiveBytesScope asks for it, so the other benchmarks pay one test of a
+// flag per allocation and nothing else.
+#pragma once
+
+#include <cstdint>
+
+namespace quenlo::bench {
+
+/// Measures the heap bytes (as malloc hands them out) allocated and not yet released while it
+/// lives. Blocks allocated before it started are not counted when they are released.
+class LiveBytesScope {
+ public:
+  LiveBytesScope() noexcept;
+  ~LiveBytesScope();
+  LiveBytesScope(const LiveBytesScope&) = delete;
+  LiveBytesScope& operator=(const LiveBytesScope&) = delete;
+
+  /// The bytes allocated through operator new and not released since this scope began.
+  std::int64_t LiveBytes() const noexcept;
+};
+
+}  // namespace quenlo::bench
