@@ -84,16 +84,32 @@ class Collection {
 
  private:
   struct Slot;
+  struct KeyBlock;
   struct KeyIndex;
 
+  Slot& SlotAt(std::int32_t position) noexcept;
+  const Slot& SlotAt(std::int32_t position) const noexcept;
+  void CheckPosition(std::int32_t position) const;
+  const KeyBlock* FindBlock(std::string_view key) const noexcept;
+  std::int32_t PositionOfBlock(const KeyBlock& block) const noexcept;
+  void GrowTo(std::int32_t wanted);
+  void MakeRoomForOne(bool keyed);
+  void Place(std::int32_t position, Variant&& item, KeyBlock* key) noexcept;
+  Variant Extract(std::int32_t position) noexcept;
+  void DropKey(KeyBlock* key) noexcept;
+  void TakeOver(Collection& other) noexcept;
+
   // Items live in a ring buffer of capacity_ slots (a power of two); position p is
-  // slots_[(head_ + p - 1) & (capacity_ - 1)]. Keys are found through index_, built once
-  // the collection holds enough keyed items that a scan would be slow.
+  // slots_[(head_ + p - 1) & (capacity_ - 1)]. A keyed slot points to its key's heap block,
+  // which holds the key's ordinal: its position is ordinal - base_ + 1, so prepending and
+  // removing the first item move base_ instead of renumbering. Keys are found through
+  // index_, built once the collection holds keys and more items than a quick scan covers.
   Slot* slots_ = nullptr;
   std::int32_t capacity_ = 0;
   std::int32_t head_ = 0;
   std::int32_t count_ = 0;
   std::int32_t keyed_count_ = 0;
+  std::int64_t base_ = 0;
   std::unique_ptr<KeyIndex> index_;
 };
 

@@ -1,0 +1,335 @@
+#include "quenlo/collection.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "quenlo/error.hpp"
+#include "quenlo/object.hpp"
+
+namespace quenlo {
+namespace {
+
+// What a collection holds, in order: each item and its key.
+struct Entry {
+  Variant value;
+  std::optional<std::string> key;
+  friend bool operator==(const Entry&, const Entry&) = default;
+};
+
+std::vector<Entry> Contents(const Collection& collection) {
+  std::vector<Entry> entries;
+  for (std::int32_t position = 1; position <= collection.Count(); ++position) {
+    const std::optional<std::string_view> key = collection.KeyAt(position);
+    entries.push_back({collection.At(position), key ? std::optional<std::string>(*key) : std::nullopt});
+  }
+  return entries;
+}
+
+template <class Call>
+std::int32_t ErrorNumberOf(Call&& call) {
+  try {
+    call();
+  } catch (const Error& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+// The collection a, b, c under the keys "ka", "kb", "kc".
+Collection ThreeKeyed() {
+  Collection collection;
+  collection.Add("a", "ka");
+  collection.Add("b", "kb");
+  collection.Add("c", "kc");
+  return collection;
+}
+
+// An object whose default member reads as a fixed value.
+class Reading : public Object {
+ public:
+  explicit Reading(Variant value) : value_(std::move(value)) {}
+  bool HasDefaultMember() const noexcept override { return true; }
+  Variant DefaultMember() const override { return value_; }
+
+ private:
+  Variant value_;
+};
+
+// An object that notes its number in a shared list when it is released.
+class Witness : public Object {
+ public:
+  Witness(int number, std::vector<int>* released) : number_(number), released_(released) {}
+  ~Witness() override { released_->push_back(number_); }
+
+ private:
+  int number_;
+  std::vector<int>* released_;
+};
+
+TEST(Collection, RemoveClosesUpPositions) {
+  Collection collection = ThreeKeyed();
+  collection.Remove(1);
+  ASSERT_EQ(collection.Count(), 2);
+  EXPECT_EQ(collection.Item(1), Variant("b"));
+  EXPECT_EQ(collection.Item(2), Variant("c"));
+  EXPECT_EQ(collection.Item("kc"), Variant("c"));
+  collection.Remove("kc");
+  EXPECT_EQ(Contents(collection), (std::vector<Entry>{{"b", "kb"}}));
+}
+
+TEST(Collection, TextNamesAKeyAndANumberNamesAPosition) {
+  Collection collection;
+  collection.Add("first");
+  collection.Add("under two", "2");
+  collection.Add("third");
+  EXPECT_EQ(collection.Item("2"), Variant("under two"));
+  EXPECT_EQ(collection.Item(2), Variant("under two"));
+  EXPECT_EQ(collection.Item(3), Variant("third"));
+  EXPECT_EQ(collection.Item(Variant::Long(3)), Variant("third"));
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Item("3"); }), err::kInvalidProcedureCall);
+}
+
+TEST(Collection, NumericIndexesRoundHalfToEven) {
+  Collection collection = ThreeKeyed();
+  EXPECT_EQ(collection.Item(1.5), Variant("b"));
+  EXPECT_EQ(collection.Item(2.5), Variant("b"));
+  EXPECT_EQ(collection.Item(2.6f), Variant("c"));
+  EXPECT_EQ(collection.Item(Variant::Byte(1)), Variant("a"));
+  EXPECT_EQ(collection.Item(Currency::FromScaled(30000)), Variant("c"));
+  EXPECT_EQ(collection.Item(Date{2.0}), Variant("b"));
+  // True is -1, which is no position.
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Item(true); }), err::kSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Item(0.4); }), err::kSubscriptOutOfRange);
+}
+
+TEST(Collection, ObjectIndexReadsThroughItsDefaultMember) {
+  Collection collection = ThreeKeyed();
+  EXPECT_EQ(collection.Item(std::make_shared<Reading>(Variant(2))), Variant("b"));
+  EXPECT_EQ(collection.Item(std::make_shared<Reading>(Variant("kc"))), Variant("c"));
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Item(std::make_shared<Object>()); }), err::kNotSupported);
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Item(std::make_shared<Reading>(Variant())); }),
+            err::kTypeMismatch);
+}
+
+TEST(Collection, AddBeforeAndAfterByPositionAndKey) {
+  Collection collection = ThreeKeyed();
+  collection.Add("x", Variant::Missing(), 1);
+  collection.Add("y", Variant::Missing(), "kc");
+  collection.Add("z", "kz", Variant::Missing(), "ka");
+  collection.Add("w", Variant::Missing(), Variant::Missing(), 6);
+  EXPECT_EQ(Contents(collection), (std::vector<Entry>{{"x", std::nullopt},
+                                                      {"a", "ka"},
+                                                      {"z", "kz"},
+                                                      {"b", "kb"},
+                                                      {"y", std::nullopt},
+                                                      {"c", "kc"},
+                                                      {"w", std::nullopt}}));
+  EXPECT_EQ(collection.Item("kc"), Variant("c"));
+  EXPECT_EQ(collection.PositionOf("kz"), 3);
+}
+
+TEST(Collection, KeysCompareByteForByteAndTakeTheTextOfOtherTypes) {
+  Collection collection;
+  collection.Add(1, "key");
+  collection.Add(2, "Key");
+  collection.Add(3, 7);
+  collection.Add(4, "");
+  EXPECT_EQ(collection.Item("key"), Variant(1));
+  EXPECT_EQ(collection.Item("Key"), Variant(2));
+  EXPECT_EQ(collection.Item("7"), Variant(3));
+  EXPECT_EQ(collection.Item(""), Variant(4));
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Add(5, "KEY "); }), 0);
+}
+
+TEST(Collection, FailedCallsRaiseTheirNumberAndChangeNothing) {
+  Collection collection = ThreeKeyed();
+  const std::vector<Entry> before = Contents(collection);
+  auto expect_error = [&](std::int32_t number, auto&& call) {
+    EXPECT_EQ(ErrorNumberOf(call), number);
+    EXPECT_EQ(Contents(collection), before);
+  };
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.Item(0); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.Item(4); });
+  expect_error(err::kInvalidProcedureCall, [&] { collection.Item("KA"); });
+  expect_error(err::kTypeMismatch, [&] { collection.Item(Variant()); });
+  expect_error(err::kTypeMismatch, [&] { collection.Item(Variant::Null()); });
+  expect_error(err::kTypeMismatch, [&] { collection.Item(Variant::Array({Variant(1)})); });
+  expect_error(err::kTypeMismatch, [&] { collection.Item(Variant::Error(5)); });
+  expect_error(err::kTypeMismatch, [&] { collection.Item(Variant::Missing()); });
+  expect_error(err::kDuplicateKey, [&] { collection.Add("d", "kb"); });
+  expect_error(err::kInvalidProcedureCall, [&] { collection.Add("d", Variant::Missing(), 1, 2); });
+  expect_error(err::kInvalidProcedureCall, [&] { collection.Add("d", "kd", "nowhere"); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.Add("d", "kd", 4); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.Add("d", "kd", Variant::Missing(), 0); });
+  expect_error(err::kInvalidUseOfNull, [&] { collection.Add("d", Variant::Null()); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.Remove(-1); });
+  expect_error(err::kInvalidProcedureCall, [&] { collection.Remove("kd"); });
+  expect_error(err::kTypeMismatch, [&] { collection.Remove(Variant::Null()); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.At(4); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.KeyAt(0); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.InsertAt(5, "d"); });
+  expect_error(err::kDuplicateKey, [&] { collection.InsertAt(1, "d", "kc"); });
+  expect_error(err::kDuplicateKey, [&] { collection.Append("d", "ka"); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.ReplaceAt(0, "d"); });
+  expect_error(err::kSubscriptOutOfRange, [&] { collection.RemoveAt(4); });
+  Collection empty;
+  EXPECT_EQ(ErrorNumberOf([&] { empty.TakeFirst(); }), err::kSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { empty.Item(1); }), err::kSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { empty.Item("a"); }), err::kInvalidProcedureCall);
+}
+
+TEST(Collection, ReplaceAtTakesThePositionWithoutTheKey) {
+  Collection collection = ThreeKeyed();
+  collection.ReplaceAt(2, "B");
+  EXPECT_EQ(Contents(collection), (std::vector<Entry>{{"a", "ka"}, {"B", std::nullopt}, {"c", "kc"}}));
+  EXPECT_FALSE(collection.FindKey("kb"));
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Item("kb"); }), err::kInvalidProcedureCall);
+  collection.Append("b again", "kb");
+  EXPECT_EQ(collection.FindKey("kb"), 4);
+}
+
+TEST(Collection, CopyWithAndWithoutKeys) {
+  Collection original = ThreeKeyed();
+  original.InsertAt(2, "keyless");
+  const Collection with_keys = original.Copy(true);
+  const Collection without_keys = original.Copy(false);
+  EXPECT_EQ(Contents(with_keys), Contents(original));
+  EXPECT_EQ(with_keys.FindKey("kc"), 4);
+  ASSERT_EQ(without_keys.Count(), 4);
+  for (std::int32_t position = 1; position <= 4; ++position) {
+    EXPECT_EQ(without_keys.At(position), original.At(position));
+    EXPECT_FALSE(without_keys.KeyAt(position));
+  }
+  original.RemoveAt(1);
+  original.At(1) = "changed";
+  EXPECT_EQ(with_keys.At(2), Variant("keyless"));
+  EXPECT_EQ(with_keys.FindKey("ka"), 1);
+}
+
+TEST(Collection, CopySharesObjectsAndMoveHandsEverythingOver) {
+  const auto object = std::make_shared<Object>();
+  Collection original;
+  original.Append(object, "o");
+  const Collection copy = original.Copy(true);
+  EXPECT_EQ(copy.At(1).AsObject(), object);
+  Collection moved(std::move(original));
+  EXPECT_EQ(moved.FindKey("o"), 1);
+  Collection assigned;
+  assigned.Append("old");
+  assigned = std::move(moved);
+  EXPECT_EQ(assigned.Count(), 1);
+  EXPECT_EQ(assigned.Item("o").AsObject(), object);
+}
+
+TEST(Collection, ClearAndDestructionReleaseFrontToBack) {
+  std::vector<int> released;
+  {
+    Collection collection;
+    for (int number = 3; number < 6; ++number)
+      collection.Append(std::make_shared<Witness>(number, &released));
+    for (int number = 2; number >= 0; --number) {
+      collection.InsertAt(1, std::make_shared<Witness>(number, &released));
+    }
+    collection.Clear();
+    EXPECT_EQ(collection.Count(), 0);
+    EXPECT_EQ(released, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    released.clear();
+    collection.Append(std::make_shared<Witness>(7, &released));
+    collection.InsertAt(1, std::make_shared<Witness>(6, &released), "six");
+    EXPECT_EQ(collection.FindKey("six"), 1);
+  }
+  EXPECT_EQ(released, (std::vector<int>{6, 7}));
+}
+
+// Drives a collection and a plain model through the same random changes, across the ring's
+// wrap-around, its growth, the key index being built and dropped, and middle changes.
+TEST(Collection, KeysFollowTheirItemsThroughRandomChanges) {
+  std::mt19937 random(20261206);
+  Collection collection;
+  std::deque<Entry> model;
+  int next_value = 0;
+  auto pick = [&](int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); };
+  for (int step = 0; step < 6000; ++step) {
+    const auto count = static_cast<int>(model.size());
+    // Stay mostly small at first, so that the scan and the index both get their turn.
+    const int ceiling = step < 2000 ? 12 : 300;
+    const bool grow = count == 0 || (count < ceiling && pick(2) == 0);
+    if (grow) {
+      const int position = pick(4) == 0 ? 1 : pick(3) == 0 ? count + 1 : 1 + pick(count + 1);
+      std::optional<std::string> key;
+      if (pick(3) != 0) key = "k" + std::to_string(next_value);
+      const Variant value(next_value++);
+      collection.InsertAt(position, value, key ? std::optional<std::string_view>(*key) : std::nullopt);
+      model.insert(model.begin() + (position - 1), Entry{value, key});
+    } else if (pick(5) == 0) {
+      const int position = 1 + pick(count);
+      collection.ReplaceAt(position, Variant(-1));
+      model[static_cast<std::size_t>(position - 1)] = Entry{Variant(-1), std::nullopt};
+    } else {
+      const int position = pick(3) == 0 ? 1 : pick(2) == 0 ? count : 1 + pick(count);
+      if (position == 1) {
+        EXPECT_EQ(collection.TakeFirst(), model.front().value);
+      } else {
+        collection.RemoveAt(position);
+      }
+      model.erase(model.begin() + (position - 1));
+    }
+    ASSERT_EQ(collection.Count(), static_cast<std::int32_t>(model.size()));
+    for (std::size_t i = 0; i < model.size(); ++i) {
+      const auto position = static_cast<std::int32_t>(i + 1);
+      ASSERT_EQ(collection.At(position), model[i].value) << "step " << step;
+      if (model[i].key) {
+        ASSERT_EQ(collection.FindKey(*model[i].key), position) << "step " << step;
+      }
+    }
+  }
+  EXPECT_FALSE(collection.FindKey("k-none"));
+}
+
+TEST(Collection, ManyKeysResolveAfterGrowthAndMiddleChanges) {
+  Collection collection;
+  collection.Reserve(3);
+  for (int i = 0; i < 5000; ++i) collection.Append(i, "key" + std::to_string(i));
+  for (int i = 0; i < 1000; ++i) collection.InsertAt(1, -i, "front" + std::to_string(i));
+  collection.RemoveAt(3000);  // "key1999"
+  collection.InsertAt(2500, "middle", "middle");
+  EXPECT_EQ(collection.Count(), 6000);
+  EXPECT_EQ(collection.FindKey("front999"), 1);
+  EXPECT_EQ(collection.FindKey("key0"), 1001);
+  EXPECT_EQ(collection.FindKey("key1498"), 2499);
+  EXPECT_EQ(collection.FindKey("middle"), 2500);
+  EXPECT_EQ(collection.FindKey("key1499"), 2501);
+  EXPECT_FALSE(collection.FindKey("key1999"));
+  EXPECT_EQ(collection.FindKey("key2000"), 3001);
+  EXPECT_EQ(collection.Item("key4999"), Variant(4999));
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Append(0, "key10"); }), err::kDuplicateKey);
+  EXPECT_EQ(collection.Count(), 6000);
+}
+
+TEST(Collection, MillionItemQueueAndStack) {
+  constexpr std::int32_t kItems = 1000000;
+  Collection queue;
+  for (std::int32_t i = 0; i < kItems; ++i) queue.Append(Variant::Long(i));
+  std::int32_t out_of_order = 0;
+  for (std::int32_t i = 0; i < kItems; ++i) out_of_order += queue.TakeFirst() == Variant::Long(i) ? 0 : 1;
+  EXPECT_EQ(out_of_order, 0);
+  EXPECT_EQ(queue.Count(), 0);
+
+  Collection stack;
+  for (std::int32_t i = 0; i < kItems; ++i) stack.InsertAt(1, Variant::Long(i));
+  EXPECT_EQ(stack.At(kItems), Variant::Long(0));
+  for (std::int32_t i = kItems - 1; i >= 0; --i)
+    out_of_order += stack.TakeFirst() == Variant::Long(i) ? 0 : 1;
+  EXPECT_EQ(out_of_order, 0);
+  EXPECT_EQ(stack.Count(), 0);
+}
+
+}  // namespace
+}  // namespace quenlo
