@@ -155,17 +155,26 @@ class Variant {
 
  private:
   // Strings, objects and arrays hold something that Release() frees.
-  bool OwnsResource() const noexcept { return type_ == vbString || type_ == vbObject || (type_ & vbArray) != 0; }
+  bool OwnsResource() const noexcept {
+    return type_ == vbString || type_ == vbObject || (type_ & vbArray) != 0;
+  }
   void Release() noexcept;
   void CopyFrom(const Variant& other);
   void MoveFrom(Variant& other) noexcept;
+  void AssignString(std::string_view text);
+  bool HasHeapString() const noexcept { return type_ == vbString && inline_length_ == kHeapStringMark; }
 
   // Layout: the type code, then an 8-byte-aligned 16-byte payload. A String up to
   // kInlineStringCapacity bytes is stored inline (its length in inline_length_), a longer
-  // one in a heap block owned by this Variant. An Object holds a shared_ptr; a Decimal is
-  // stored inline; an array is a heap vector owned by this Variant.
+  // one in a heap block owned by this Variant (inline_length_ then holds kHeapStringMark).
+  // An Object holds a shared_ptr; a Decimal is stored inline; an array is a heap vector
+  // owned by this Variant.
   static constexpr std::size_t kInlineStringCapacity = 16;
-  struct HeapString;
+  static constexpr std::uint8_t kHeapStringMark = 0xFF;
+  struct HeapString {
+    char* data;
+    std::size_t size;
+  };
 
   std::uint16_t type_;
   std::uint8_t inline_length_ = 0;
@@ -181,7 +190,7 @@ class Variant {
     std::uint8_t byte;
     Decimal decimal;
     char inline_chars[kInlineStringCapacity];
-    HeapString* heap_string;
+    HeapString heap_string;
     std::shared_ptr<Object> object;
     std::vector<Variant>* array;
   } value_;
