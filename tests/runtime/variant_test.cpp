@@ -83,7 +83,8 @@ TEST(VariantTest, StringsOfEveryLengthSurviveCopyAndMove) {
     EXPECT_TRUE(copy.IsEmpty());  // NOLINT(bugprone-use-after-move): a moved-from Variant is Empty
     original = Variant("other");
     EXPECT_EQ(moved.AsString(), text);
-    moved = moved;  // self-assignment keeps the value
+    const Variant& same = moved;
+    moved = same;  // self-assignment keeps the value
     EXPECT_EQ(moved.AsString(), text);
   }
 }
