@@ -101,23 +101,29 @@ TEST(IdentityRegistry, DyingObjectIsNotHandedOut) {
 
 TEST(IdentityRegistry, ThreadsNumberAndResolveObjectsConcurrently) {
   constexpr int kThreads = 4;
-  constexpr int kRounds = 2000;
+  constexpr int kRounds = 3000;
+  constexpr std::size_t kBatch = 8;
   std::atomic<std::int32_t> published{0};
   std::atomic<int> failures{0};
   auto work = [&] {
     for (int round = 0; round < kRounds; ++round) {
-      auto object = std::make_shared<Object>();
-      const std::int32_t identity = IdentityRegistry::IdentityOf(object);
-      if (IdentityRegistry::Resolve(identity) != object) ++failures;
+      std::vector<std::shared_ptr<Object>> batch;
+      std::vector<std::int32_t> identities;
+      for (std::size_t i = 0; i < kBatch; ++i) {
+        batch.push_back(std::make_shared<Object>());
+        identities.push_back(IdentityRegistry::IdentityOf(batch.back()));
+      }
+      for (std::size_t i = 0; i < kBatch; ++i) {
+        if (IdentityRegistry::Resolve(identities[i]) != batch[i]) ++failures;
+      }
       // Another thread's number: either that object, still alive, or unknown by now.
-      const std::int32_t foreign = published.exchange(identity);
-      if (foreign != 0) {
-        try {
-          const std::shared_ptr<Object> other = IdentityRegistry::Resolve(foreign);
-          if (IdentityRegistry::IdentityOf(other) != foreign) ++failures;
-        } catch (const Error& error) {
-          if (error.Number() != err::kInvalidProcedureCall) ++failures;
-        }
+      const std::int32_t foreign = published.exchange(identities.front());
+      if (foreign == 0) continue;
+      try {
+        const std::shared_ptr<Object> other = IdentityRegistry::Resolve(foreign);
+        if (IdentityRegistry::IdentityOf(other) != foreign) ++failures;
+      } catch (const Error& error) {
+        if (error.Number() != err::kInvalidProcedureCall) ++failures;
       }
     }
   };
