@@ -46,13 +46,15 @@ ShortestDigits ShortestDigitsOf(Float value) noexcept {
     result.negative = true;
     ++p;
   }
+  int count = 0;  // a local counter: stores to the char array would force reloads of a member
   for (; *p != 'e'; ++p) {
-    if (*p != '.') result.digits[result.count++] = *p;
+    if (*p != '.') result.digits[count++] = *p;
   }
+  result.count = count;
   ++p;  // 'e'
   const bool negative_exponent = *p == '-';
   int exponent = 0;
-  std::from_chars(p + 1, end, exponent);
+  for (++p; p != end; ++p) exponent = exponent * 10 + (*p - '0');
   result.exponent = negative_exponent ? -exponent : exponent;
   return result;
 }
