@@ -21,6 +21,8 @@ constexpr std::int32_t kScanLimit = 8;
 constexpr std::int32_t kFirstCapacity = 4;
 // The largest ring a 32-bit position can address as a power of two.
 constexpr std::int32_t kLargestCapacity = std::int32_t{1} << 30;
+// Rings up to this size keep their room when they empty out.
+constexpr std::int32_t kShrinkFloor = 64;
 
 std::size_t HashOf(std::string_view text) noexcept {
   return std::hash<std::string_view>{}(text);
@@ -315,6 +317,21 @@ void Collection::GrowTo(std::int32_t wanted) {
   std::int32_t capacity = 1;
   while (capacity < wanted) capacity *= 2;
   Slot* fresh = TranslateErrors([capacity] { return new Slot[static_cast<std::size_t>(capacity)]; });
+  MoveTo(fresh, capacity);
+}
+
+// A ring drained to a quarter gives half of its room back; without memory for the smaller
+// ring it simply stays as it is.
+void Collection::ShrinkIfSparse() noexcept {
+  if (capacity_ <= kShrinkFloor || count_ > capacity_ / 4) return;
+  const std::int32_t capacity = capacity_ / 2;
+  Slot* fresh = new (std::nothrow) Slot[static_cast<std::size_t>(capacity)];
+  if (fresh != nullptr) MoveTo(fresh, capacity);
+}
+
+void Collection::MoveTo(Slot* fresh, std::int32_t capacity) noexcept {
+  static_assert(sizeof(Slot) == sizeof(Variant) + sizeof(void*),
+                "a keyless item costs a Variant and a pointer");
   for (std::int32_t position = 1; position <= count_; ++position) {
     Slot& slot = SlotAt(position);
     fresh[position - 1].value = std::move(slot.value);
@@ -384,6 +401,7 @@ Variant Collection::Extract(std::int32_t position) noexcept {
   }
   vacated->value = Variant();
   --count_;
+  ShrinkIfSparse();
   return item;
 }
 

@@ -93,6 +93,8 @@ class Collection {
   const KeyBlock* FindBlock(std::string_view key) const noexcept;
   std::int32_t PositionOfBlock(const KeyBlock& block) const noexcept;
   void GrowTo(std::int32_t wanted);
+  void ShrinkIfSparse() noexcept;
+  void MoveTo(Slot* fresh, std::int32_t capacity) noexcept;
   void MakeRoomForOne(bool keyed);
   void Place(std::int32_t position, Variant&& item, KeyBlock* key) noexcept;
   Variant Extract(std::int32_t position) noexcept;
