@@ -75,10 +75,7 @@ std::optional<double> FloatingOf(const Variant& value) noexcept {
 
 // An exact number rounded half to even to an integer in min..max, else Overflow.
 std::int64_t RoundExact(const ExactNumber& x, std::int64_t min, std::int64_t max) {
-  const UInt128 unit = PowerOfTen(x.scale);
-  UInt128 whole = x.magnitude / unit;
-  const UInt128 rest = x.magnitude % unit;
-  if (x.scale > 0 && (rest > unit / 2 || (rest == unit / 2 && whole % 2 == 1))) ++whole;
+  const UInt128 whole = DivideRoundingHalfEven(x.magnitude, PowerOfTen(x.scale));
   const UInt128 limit = x.negative ? ExactFromInteger(min).magnitude : static_cast<UInt128>(max);
   if (whole > limit) Raise(err::kOverflow);
   const auto bits = static_cast<std::uint64_t>(whole);

@@ -76,6 +76,14 @@ UInt128 PowerOfTen(int exponent) noexcept {
   return kPowersOfTen[static_cast<std::size_t>(exponent)];
 }
 
+UInt128 DivideRoundingHalfEven(UInt128 value, UInt128 divisor) noexcept {
+  UInt128 quotient = value / divisor;
+  const UInt128 rest = value % divisor;
+  const UInt128 other_part = divisor - rest;
+  if (rest > other_part || (rest == other_part && quotient % 2 == 1)) ++quotient;
+  return quotient;
+}
+
 ExactNumber ExactFromInteger(std::int64_t value) noexcept {
   const bool negative = value < 0;
   const auto magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);

@@ -25,6 +25,9 @@ ExactNumber ExactFromDecimal(const Decimal& value) noexcept;
 /// The power of ten 10^exponent for exponent 0..38.
 UInt128 PowerOfTen(int exponent) noexcept;
 
+/// value / divisor rounded half to even.
+UInt128 DivideRoundingHalfEven(UInt128 value, UInt128 divisor) noexcept;
+
 /// -1, 0 or 1 as a is less than, equal to or greater than b.
 int CompareExact(const ExactNumber& a, const ExactNumber& b) noexcept;
 

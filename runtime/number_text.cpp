@@ -387,6 +387,11 @@ Decimal DecimalFromNumber(const NumberText& number) {
 }
 
 Decimal DecimalFromExact(ExactNumber number) noexcept {
+  if (number.scale > kMaxDecimalScale) {
+    const int excess = number.scale - kMaxDecimalScale;
+    number.magnitude = excess > 38 ? 0 : DivideRoundingHalfEven(number.magnitude, PowerOfTen(excess));
+    number.scale = kMaxDecimalScale;
+  }
   while (number.scale > 0 && number.magnitude % 10 == 0) {
     number.magnitude /= 10;
     --number.scale;

@@ -50,7 +50,8 @@ Currency CurrencyFromNumber(const NumberText& number);
 double DecimalToDouble(const Decimal& value) noexcept;
 float DecimalToSingle(const Decimal& value);
 
-/// The Decimal of an exact number (magnitude below 2^96), trailing fraction zeros dropped.
+/// The Decimal of an exact number (magnitude below 2^96), trailing fraction zeros dropped and
+/// a scale beyond 28 rounded away.
 Decimal DecimalFromExact(ExactNumber number) noexcept;
 
 }  // namespace quenlo

@@ -11,6 +11,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "runtime/number_compare.hpp"
+#include "runtime/number_text.hpp"
 
 namespace quenlo {
 
@@ -84,8 +85,9 @@ Variant::Variant(Date value) noexcept : type_(vbDate) {
   value_.f64 = value.serial;
 }
 
+// A scale beyond 28 is no Decimal: such a value is rounded to 28 decimals.
 Variant::Variant(const Decimal& value) noexcept : type_(vbDecimal) {
-  value_.decimal = value;
+  value_.decimal = value.scale <= 28 ? value : DecimalFromExact(ExactFromDecimal(value));
 }
 
 Variant::Variant(std::shared_ptr<Object> object) noexcept : type_(vbObject) {
@@ -354,7 +356,12 @@ std::ostream& operator<<(std::ostream& out, const Variant& value) {
         PrintArray(out << ' ', value.AsArray());
         return out;
       }
-      return out << ' ' << ConcatText(value);
+      try {
+        const std::string text = ConcatText(value);
+        return out << ' ' << text;
+      } catch (const Error& error) {  // a Date out of range has no text
+        return out << " (error " << error.Number() << ')';
+      }
   }
 }
 

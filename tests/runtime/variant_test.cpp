@@ -135,8 +135,17 @@ TEST(VariantTest, StrictEqualityNeedsTheSameTypeAndValue) {
 
 TEST(VariantTest, PrintsTypeNameAndText) {
   std::ostringstream out;
-  out << Variant(5) << "|" << Variant("ab") << "|" << Variant::Null() << "|" << Variant::Array({1.5, true});
-  EXPECT_EQ(out.str(), "Integer 5|String \"ab\"|Null|Variant() {Double 1.5, Boolean True}");
+  out << Variant(5) << "|" << Variant("ab") << "|" << Variant::Null() << "|" << Variant::Array({1.5, true})
+      << "|" << Variant(Date{1e9});
+  EXPECT_EQ(out.str(), "Integer 5|String \"ab\"|Null|Variant() {Double 1.5, Boolean True}|Date (error 6)");
+}
+
+TEST(VariantTest, ADecimalScaleBeyondTwentyEightIsRoundedAway) {
+  // 25 / 10^29 is 0.00...025, rounded half to even at the 28th decimal: 2 / 10^28.
+  EXPECT_EQ(Variant(Decimal{25, 0, 29, false}).AsDecimal(), (Decimal{2, 0, 28, false}));
+  EXPECT_EQ(Variant(Decimal{35, 0, 29, true}).AsDecimal(), (Decimal{4, 0, 28, true}));
+  EXPECT_EQ(Variant(Decimal{UINT64_MAX, UINT32_MAX, 255, false}).AsDecimal(), Decimal{});
+  EXPECT_EQ(Variant(Decimal{150, 0, 28, false}).AsDecimal(), (Decimal{150, 0, 28, false}));  // kept as given
 }
 
 }  // namespace
