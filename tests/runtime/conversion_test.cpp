@@ -211,6 +211,10 @@ TEST(FromTextTest, DoublesAndSingles) {
   EXPECT_EQ(SingleFromText("16777217"), 16777216.0f);
   EXPECT_EQ(ErrorNumberOf([] { SingleFromText("1e39"); }), err::kOverflow);
   EXPECT_TRUE(std::signbit(DoubleFromText("-0")));
+  EXPECT_EQ(DoubleFromText(TextOf(5e-324)), 5e-324);
+  EXPECT_EQ(DoubleFromText(TextOf(DBL_MIN)), DBL_MIN);
+  EXPECT_EQ(DoubleFromText(TextOf(std::nextafter(DBL_MIN, 0.0))), std::nextafter(DBL_MIN, 0.0));
+  EXPECT_EQ(SingleFromText(TextOf(FLT_TRUE_MIN)), FLT_TRUE_MIN);
 }
 
 TEST(FromTextTest, CurrencyRoundsToFourDecimalsHalfToEven) {
@@ -385,6 +389,41 @@ TEST(ComparisonTest, NumbersCompareByValueAcrossTypes) {
   EXPECT_EQ(CompareEqual(nan, nan), false);
   EXPECT_EQ(CompareLess(nan, 1), false);
   EXPECT_EQ(CompareLessEqual(1, nan), false);
+}
+
+TEST(ComparisonTest, DoublesAgainstExactIntegersNearTheirLastBit) {
+  // long double holds every int64 and every double exactly, so it is the reference here.
+  std::mt19937_64 random(3);
+  for (int i = 0; i < 5000; ++i) {
+    const auto n = static_cast<std::int64_t>(random() >> (random() % 64));
+    const auto magnitude = n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+    const Variant exact(DecimalOf(magnitude, 0, 0, n < 0));
+    for (const double d : {static_cast<double>(n), std::nextafter(static_cast<double>(n), 0.0),
+                           std::nextafter(static_cast<double>(n), 1e30)}) {
+      const auto ld = static_cast<long double>(d);
+      const auto ln = static_cast<long double>(n);
+      ASSERT_EQ(CompareEqual(d, exact), ld == ln) << n;
+      ASSERT_EQ(CompareLess(d, exact), ld < ln) << n;
+      ASSERT_EQ(CompareLess(exact, d), ln < ld) << n;
+    }
+  }
+}
+
+TEST(ComparisonTest, DyadicFractionsAgainstTheirExactDecimals) {
+  // m / 2^k is m * 5^k / 10^k exactly: equal to that Decimal, and one bit away is not.
+  std::mt19937_64 random(4);
+  for (int i = 0; i < 5000; ++i) {
+    const std::uint64_t m = random() % (1u << 20) + 1;
+    const int k = static_cast<int>(random() % 19);
+    std::uint64_t five_to_k = 1;
+    for (int j = 0; j < k; ++j) five_to_k *= 5;
+    const double d = std::ldexp(static_cast<double>(m), -k);
+    const Variant exact(DecimalOf(m * five_to_k, 0, k, false));
+    ASSERT_EQ(CompareEqual(d, exact), true) << m << "/2^" << k;
+    ASSERT_EQ(CompareLess(std::nextafter(d, 0.0), exact), true);
+    ASSERT_EQ(CompareLess(exact, std::nextafter(d, 1.0e9)), true);
+    ASSERT_EQ(CompareEqual(-d, exact), false);
+  }
 }
 
 TEST(ComparisonTest, StringsEmptyAndMixedKinds) {
