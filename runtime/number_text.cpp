@@ -108,26 +108,32 @@ void AppendFloatingText(std::string& out, Float value, int max_plain_exponent) {
   }
 }
 
-// Writes the decimal digits of a magnitude, returning the end.
+// Writes the decimal digits of a magnitude, returning the end. 128-bit division is a library
+// call, so the digits go through 64-bit halves.
 char* WriteMagnitude(char* p, UInt128 magnitude) {
-  char reversed[40];
-  int count = 0;
-  do {
-    reversed[count++] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  return std::reverse_copy(reversed, reversed + count, p);
+  constexpr std::uint64_t kTenToNineteen = 10'000'000'000'000'000'000u;
+  if (magnitude <= std::numeric_limits<std::uint64_t>::max()) {
+    return std::to_chars(p, p + 20, static_cast<std::uint64_t>(magnitude)).ptr;
+  }
+  p = std::to_chars(p, p + 20, static_cast<std::uint64_t>(magnitude / kTenToNineteen)).ptr;
+  char low[20];
+  char* low_end =
+      std::to_chars(low, low + sizeof low, static_cast<std::uint64_t>(magnitude % kTenToNineteen)).ptr;
+  const auto low_count = static_cast<int>(low_end - low);
+  p = std::fill_n(p, 19 - low_count, '0');
+  return std::copy(low, low_end, p);
 }
 
 // Writes magnitude / 10^scale in plain notation with trailing fraction zeros dropped.
 char* WriteScaled(char* p, bool negative, UInt128 magnitude, int scale) {
-  while (scale > 0 && magnitude % 10 == 0) {
-    magnitude /= 10;
+  if (magnitude == 0) return std::fill_n(p, 1, '0');
+  if (negative) *p++ = '-';
+  char digits[40];
+  int count = static_cast<int>(WriteMagnitude(digits, magnitude) - digits);
+  while (scale > 0 && digits[count - 1] == '0') {
+    --count;
     --scale;
   }
-  if (negative && magnitude != 0) *p++ = '-';
-  char digits[40];
-  const int count = static_cast<int>(WriteMagnitude(digits, magnitude) - digits);
   if (count <= scale) {
     *p++ = '0';
     *p++ = '.';
@@ -152,14 +158,16 @@ std::string_view TakeDigits(std::string_view text, std::size_t& pos) noexcept {
   return text.substr(start, pos - start);
 }
 
+// The value of a hexadecimal or octal digit, or -1.
 int RadixDigit(char c, int radix) noexcept {
   int digit = radix;
-  if (c >= '0' && c <= '9')
+  if (c >= '0' && c <= '9') {
     digit = c - '0';
-  else if (c >= 'a' && c <= 'f')
+  } else if (c >= 'a' && c <= 'f') {
     digit = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F')
+  } else if (c >= 'A' && c <= 'F') {
     digit = c - 'A' + 10;
+  }
   return digit < radix ? digit : -1;
 }
 
@@ -180,12 +188,13 @@ bool ScanRadixLiteral(std::string_view text, NumberText& number) noexcept {
                                 std::uint64_t{1} << 40);
   }
   number.radix = true;
-  if (value <= 0xFFFF)
+  if (value <= 0xFFFF) {
     number.radix_value = static_cast<std::int16_t>(value);
-  else if (value <= 0xFFFF'FFFF)
+  } else if (value <= 0xFFFF'FFFF) {
     number.radix_value = static_cast<std::int32_t>(value);
-  else
+  } else {
     number.radix_value = static_cast<std::int64_t>(value);
+  }
   number.negative = number.radix_value < 0;
   return true;
 }
