@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -12,81 +13,57 @@
 
 namespace quenlo::testing {
 
-/// The error `call` raises; a test failure when it raises none.
-template <class Call>
-Error ErrorOf(Call&& call) {
+/// The text of one of the library's own errors; "" for any other number.
+inline std::string OwnErrorText(std::int32_t number) {
+  if (number == ErrSubscriptOutOfRange) return "Subscript out of range";
+  if (number == ErrDuplicateValue) return "Duplicate value not allowed";
+  if (number == ErrInvalidOperation) return "Operation not valid for this data type";
+  return "";
+}
+
+/// Expects `call` to raise `number`: the library's errors with the source "Tavrix" and their
+/// text, any other number with the runtime's source.
+inline void ExpectError(auto&& call, std::int32_t number) {
   try {
     call();
+    ADD_FAILURE() << "no error was raised, expected " << number;
   } catch (const Error& error) {
-    return error;
+    const std::string own_text = OwnErrorText(number);
+    EXPECT_EQ(error.Number(), number);
+    EXPECT_EQ(error.Source(), own_text.empty() ? "Quenlo" : "Tavrix");
+    if (!own_text.empty()) {
+      EXPECT_EQ(error.Description(), own_text);
+    }
   }
-  ADD_FAILURE() << "no error was raised";
-  return Error(0, "", "");
 }
 
-/// Expects `call` to raise one of the library's own errors, with its source and text.
-template <class Call>
-void ExpectTavrixError(Call&& call, std::int32_t number, const std::string& description) {
-  const Error error = ErrorOf(call);
-  EXPECT_EQ(error.Number(), number);
-  EXPECT_EQ(error.Source(), "Tavrix");
-  EXPECT_EQ(error.Description(), description);
-}
-
-inline void ExpectInvalidOperation(auto&& call) {
-  ExpectTavrixError(call, ErrInvalidOperation, "Operation not valid for this data type");
-}
-inline void ExpectOutOfRange(auto&& call) {
-  ExpectTavrixError(call, ErrSubscriptOutOfRange, "Subscript out of range");
-}
-
-/// Expects `call` to raise the runtime error `number` (source "Quenlo").
-template <class Call>
-void ExpectRuntimeError(Call&& call, std::int32_t number) {
-  const Error error = ErrorOf(call);
-  EXPECT_EQ(error.Number(), number);
-  EXPECT_EQ(error.Source(), "Quenlo");
-}
-
-/// A new empty container of `kind` (a bounded Array gets the Bound 2).
-inline TavrixPtr MakeKind(TavrixKind kind) {
+/// A container of `kind` filled through its ordinary adding operation: keys of a Map and
+/// elements of an Array by AddLast, members of a Set, Push on a Stack or Queue, Item(1) on a
+/// Variant. A bounded Array gets `bound`.
+inline TavrixPtr Make(TavrixKind kind, std::initializer_list<Variant> elements = {}, std::int32_t bound = 2) {
   TavrixPtr t = Tavrix::Create();
-  switch (kind) {
-    case KindMap:
-      t->SetMap();
-      break;
-    case KindBoundedArray:
-      t->SetArray(2);
-      break;
-    case KindUnboundedArray:
-      t->SetArray();
-      break;
-    case KindVariant:
-      break;
-    case KindNil:
-      t->SetNil();
-      break;
-    case KindSet:
-      t->SetSet();
-      break;
-    case KindStack:
-      t->SetStack();
-      break;
-    case KindQueue:
-      t->SetQueue();
-      break;
+  if (kind == KindMap) t->SetMap();
+  if (kind == KindBoundedArray || kind == KindUnboundedArray)
+    t->SetArray(kind == KindBoundedArray ? bound : -1);
+  if (kind == KindSet) t->SetSet(std::vector<Variant>(elements));
+  if (kind == KindStack) t->SetStack();
+  if (kind == KindQueue) t->SetQueue();
+  if (kind == KindNil) t->SetNil();
+  for (const Variant& element : kind == KindSet ? std::initializer_list<Variant>{} : elements) {
+    if (kind == KindStack || kind == KindQueue) t->Push(element);
+    if (kind == KindVariant) t->Item(1, element);
+    if (kind == KindMap || kind == KindBoundedArray || kind == KindUnboundedArray) t->AddLast(element);
   }
   return t;
 }
 
-/// The elements of a container that Item reads, by position.
+/// The elements Item reads by position (Map, Arrays, Set).
 inline std::vector<Variant> ElementsOf(const Tavrix& t) {
   std::vector<Variant> elements;
   for (std::int32_t position = 1; position <= t.Length(); ++position) elements.push_back(t.Item(position));
   return elements;
 }
 
-/// The keys of a Map, in order.
 inline std::vector<Variant> KeysOf(const Tavrix& map) {
   return ElementsOf(*map.GetKeys());
 }
@@ -100,5 +77,7 @@ inline bool HasKey(const Tavrix& t, const std::string& key_text) {
     return false;
   }
 }
+
+using Values = std::vector<Variant>;
 
 }  // namespace quenlo::testing
