@@ -25,7 +25,13 @@ bool IsArrayKind(TavrixKind kind) noexcept {
 
 std::optional<std::int32_t> Tavrix::PositionIfExists(const Variant& index) const noexcept {
   if (!values_) return std::nullopt;
+  // The common indexes are answered without the cost of a failed lookup.
   if (index.IsString()) return values_->FindKey(index.AsString());
+  if (index.Type() == vbInteger || index.Type() == vbLong) {
+    const std::int32_t position = index.Type() == vbInteger ? index.AsInteger() : index.AsLong();
+    if (position < 1 || position > values_->Count()) return std::nullopt;
+    return position;
+  }
   try {
     return values_->PositionOf(index);
   } catch (...) {
