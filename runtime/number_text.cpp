@@ -336,6 +336,14 @@ std::optional<UInt128> RoundedMagnitude(const NumberText& number, int scale, UIn
     }
     return magnitude * PowerOfTen(scale);
   }
+  if (number.fraction_digits.empty() && number.exponent == 0 && number.integer_digits.size() <= 19 &&
+      scale <= 19) {
+    // A plain integer, what the reader meets most: no rounding, and no product beyond 128 bits.
+    std::uint64_t value = 0;
+    for (const char c : number.integer_digits) value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    const UInt128 scaled = UInt128{value} * PowerOfTen(scale);
+    return scaled <= limit ? std::optional<UInt128>(scaled) : std::nullopt;
+  }
   const DigitSequence digits(number);
   const std::int64_t first = digits.FirstNonZero();
   if (first < 0) return UInt128{0};

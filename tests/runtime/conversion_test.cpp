@@ -173,6 +173,11 @@ TEST(FromTextTest, IntegerRangesOverflow) {
   EXPECT_EQ(LongFromText("-2147483648"), INT32_MIN);
   EXPECT_EQ(ErrorNumberOf([] { LongFromText("2147483648"); }), err::kOverflow);
   EXPECT_EQ(ErrorNumberOf([] { LongFromText("1e300"); }), err::kOverflow);
+  EXPECT_EQ(LongFromText("00000000000000000000000002147483647"), INT32_MAX);
+  EXPECT_EQ(ErrorNumberOf([] { LongFromText("9999999999999999999"); }), err::kOverflow);
+  EXPECT_EQ(CurrencyFromText("922337203685477").scaled, 9223372036854770000);
+  EXPECT_EQ(ErrorNumberOf([] { CurrencyFromText("9999999999999999999"); }), err::kOverflow);
+  EXPECT_EQ(TextOf(DecimalFromText("9999999999999999999")), "9999999999999999999");
   EXPECT_EQ(ByteFromText("255"), 255);
   EXPECT_EQ(ErrorNumberOf([] { ByteFromText("256"); }), err::kOverflow);
   EXPECT_EQ(ErrorNumberOf([] { ByteFromText("-1"); }), err::kOverflow);
