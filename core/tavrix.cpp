@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
@@ -20,22 +21,22 @@ Tavrix::Tavrix(PrivateTag) noexcept : values_(std::in_place) {}
 
 // A nested container dying with its last reference would release its own elements in its
 // destructor, one stack frame per level. Instead every such child hands its collections to
-// this work list before it dies, so a tree of any depth is released by one loop.
+// this work list before it dies, so a tree of any depth is released by one loop. The list
+// allocates only once a child is adopted.
 Tavrix::~Tavrix() {
   std::vector<Collection> pending;
-  try {
-    if (values_) pending.push_back(std::move(*values_));
-    if (keys_) pending.push_back(std::move(*keys_));
-  } catch (const std::bad_alloc&) {
-    return;  // the collections are released the ordinary way
-  }
-  while (!pending.empty()) {
-    Collection collection = std::move(pending.back());
-    pending.pop_back();
+  const auto release = [&pending](Collection& collection) noexcept {
     for (std::int32_t position = 1; position <= collection.Count(); ++position) {
       const Variant item = std::move(collection.At(position));
       AdoptStorage(item, pending);
     }
+  };
+  if (values_) release(*values_);
+  if (keys_) release(*keys_);
+  while (!pending.empty()) {
+    Collection collection = std::move(pending.back());
+    pending.pop_back();
+    release(collection);
   }
 }
 
