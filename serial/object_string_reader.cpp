@@ -43,16 +43,16 @@ constexpr std::array<ByteClass, 256> MakeByteClasses() {
 }
 constexpr std::array<ByteClass, 256> kByteClasses = MakeByteClasses();
 
-constexpr std::uint32_t kNoMatch = std::numeric_limits<std::uint32_t>::max();
-
-// One token: a view into the text. A delimiter token is the delimiter itself; any other token is
-// a run of ordinary characters without its leading and trailing spaces, possibly empty.
+// One token, eight bytes: where it starts in the text and, for a run of ordinary characters,
+// its size; for a delimiter, kDelimiterBit and the index of its closing mark when it is an
+// opening mark that has one (else kNoMatch). A run has no leading or trailing spaces and may be
+// empty; a delimiter is one character, the acute accent being its only two-byte one.
 struct Token {
-  std::uint32_t offset = 0;
-  std::uint32_t size = 0;
-  bool delimiter = false;
-  std::uint32_t match = kNoMatch;  // an opening mark: the index of its closing mark
+  std::uint32_t offset;
+  std::uint32_t info;
 };
+constexpr std::uint32_t kDelimiterBit = 0x8000'0000u;
+constexpr std::uint32_t kNoMatch = 0x7FFF'FFFFu;
 
 // The token list of a text, with the closing mark of every opening mark that has one. An
 // opening mark's closing mark is the first one after it at which the marks of its own kind
@@ -60,28 +60,28 @@ struct Token {
 class TokenList {
  public:
   explicit TokenList(std::string_view text) : text_(text) {
-    if (text.size() >= std::numeric_limits<std::uint32_t>::max()) RaiseRuntimeError(err::kOutOfMemory);
+    if (text.size() >= kNoMatch) RaiseRuntimeError(err::kOutOfMemory);
     Split();
   }
 
   std::size_t Count() const noexcept { return tokens_.size(); }
-  const Token& At(std::size_t index) const noexcept { return tokens_[index]; }
+  bool IsDelimiter(std::size_t index) const noexcept { return (tokens_[index].info & kDelimiterBit) != 0; }
   std::string_view Text(std::size_t index) const noexcept {
-    return text_.substr(tokens_[index].offset, tokens_[index].size);
+    const Token token = tokens_[index];
+    if ((token.info & kDelimiterBit) == 0) return text_.substr(token.offset, token.info);
+    return text_.substr(token.offset, static_cast<unsigned char>(text_[token.offset]) == 0xC2 ? 2 : 1);
   }
-  bool IsEmpty(std::size_t index) const noexcept { return tokens_[index].size == 0; }
+  bool IsEmpty(std::size_t index) const noexcept { return tokens_[index].info == 0; }
   bool IsDelimiter(std::size_t index, char delimiter) const noexcept {
-    const Token& token = tokens_[index];
-    return token.delimiter && token.size == 1 && text_[token.offset] == delimiter;
+    return IsDelimiter(index) && text_[tokens_[index].offset] == delimiter;
   }
-  bool IsHeader(std::size_t index) const noexcept {
-    return !tokens_[index].delimiter && Text(index) == kHeader;
-  }
+  bool IsHeader(std::size_t index) const noexcept { return !IsDelimiter(index) && Text(index) == kHeader; }
+  // The index of the closing mark of an opening mark, or kNoMatch.
+  std::size_t MatchOf(std::size_t index) const noexcept { return tokens_[index].info & ~kDelimiterBit; }
 
   // The bracket an opening mark token opens, or kNone.
   Bracket OpeningOf(std::size_t index) const noexcept {
-    const Token& token = tokens_[index];
-    return token.delimiter && token.size == 1 ? OpeningBracket(text_[token.offset]) : Bracket::kNone;
+    return IsDelimiter(index) ? OpeningBracket(text_[tokens_[index].offset]) : Bracket::kNone;
   }
 
   static Bracket OpeningBracket(char mark) noexcept {
@@ -148,7 +148,7 @@ class TokenList {
 
   void AddDelimiter(std::size_t at, std::size_t width) {
     const auto index = static_cast<std::uint32_t>(tokens_.size());
-    tokens_.push_back(Token{static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(width), true});
+    tokens_.push_back(Token{static_cast<std::uint32_t>(at), kDelimiterBit | kNoMatch});
     const std::string_view mark = text_.substr(at, width);
     if (const Bracket opening = width == 1 ? OpeningBracket(mark[0]) : Bracket::kNone;
         opening != Bracket::kNone) {
@@ -156,7 +156,7 @@ class TokenList {
     } else if (const Bracket closing = ClosingBracket(mark); closing != Bracket::kNone) {
       auto& open = open_[static_cast<std::size_t>(closing)];
       if (!open.empty()) {
-        tokens_[open.back()].match = index;
+        tokens_[open.back()].info = kDelimiterBit | index;
         open.pop_back();
       }
     }
@@ -293,6 +293,9 @@ class ObjectStringReader {
     result.kind = KindMap;
     result.values.emplace();
     result.keys.emplace();
+    const std::int32_t expected = ExpectedCount(level, at);
+    result.values->Reserve(expected);
+    result.keys->Reserve(expected);
     while (at < level.end) {
       if (tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}')) {
         at = Next(level, at);
@@ -313,9 +316,10 @@ class ObjectStringReader {
     result.kind = KindOfOpening(mark);
     result.bound = result.kind == KindUnboundedArray ? -1 : 0;
     result.values.emplace();
+    result.values->Reserve(ExpectedCount(level, at));
     const std::string_view close = GetCloseBracket(std::string_view(&mark, 1));
     while (at < level.end) {
-      if (tokens_.IsDelimiter(at, ',') || (tokens_.At(at).delimiter && tokens_.Text(at) == close)) {
+      if (tokens_.IsDelimiter(at, ',') || (tokens_.IsDelimiter(at) && tokens_.Text(at) == close)) {
         at = Next(level, at);
         continue;
       }
@@ -338,7 +342,7 @@ class ObjectStringReader {
     RequireToken(level, at);
     if (depth_ >= kMaxNestingDepth) RaiseRuntimeError(err::kOutOfStackSpace);
     const Bracket opening = tokens_.OpeningOf(at);
-    const std::size_t close = opening == Bracket::kNone ? FindEmptyClose(level, at) : tokens_.At(at).match;
+    const std::size_t close = opening == Bracket::kNone ? FindEmptyClose(level, at) : tokens_.MatchOf(at);
     // A closing mark that is missing, or that lies beyond this level, is not there.
     if (close == kNoMatch || close >= level.end) RaiseRuntimeError(err::kSubscriptOutOfRange);
     ReadContainer child =
@@ -349,6 +353,21 @@ class ObjectStringReader {
     TavrixPtr container = Tavrix::Create();
     MoveInto(*container, std::move(child));
     return Variant(std::move(container));
+  }
+
+  // How many elements the level holds when it is written as the writer writes: one more than its
+  // separators, leaving out those of nested containers. Only a hint for the collections' room.
+  std::int32_t ExpectedCount(const Level& level, std::size_t at) const noexcept {
+    if (at + 1 >= level.end) return 0;  // nothing, or only the closing mark
+    std::int32_t separators = 0;
+    for (; at < level.end; ++at) {
+      if (tokens_.IsDelimiter(at, ',')) {
+        ++separators;
+      } else if (tokens_.OpeningOf(at) != Bracket::kNone && tokens_.MatchOf(at) < level.end) {
+        at = tokens_.MatchOf(at);
+      }
+    }
+    return separators + 1;
   }
 
   // A header followed by a token that opens nothing: its "closing mark" is the empty text, so
