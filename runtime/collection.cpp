@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <new>
 #include <string>
 #include <utility>
@@ -24,23 +25,26 @@ constexpr std::int32_t kLargestCapacity = std::int32_t{1} << 30;
 // Rings up to this size keep their room when they empty out.
 constexpr std::int32_t kShrinkFloor = 64;
 
-std::size_t HashOf(std::string_view text) noexcept {
-  return std::hash<std::string_view>{}(text);
+// 32 bits of hash address any index a 32-bit count of keys needs.
+std::uint32_t HashOf(std::string_view text) noexcept {
+  const std::size_t hash = std::hash<std::string_view>{}(text);
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
 }  // namespace
 
-// A key's text lives right behind this header, in the same heap block.
+// A key's text lives right behind this 16-byte header, in the same heap block.
 struct Collection::KeyBlock {
   std::int64_t ordinal;
-  std::size_t hash;
-  std::size_t length;
+  std::uint32_t hash;
+  std::uint32_t length;
 
   std::string_view Text() const noexcept { return {reinterpret_cast<const char*>(this + 1), length}; }
 
   static KeyBlock* Make(std::string_view text) {
+    if (text.size() > std::numeric_limits<std::uint32_t>::max()) RaiseRuntimeError(err::kOutOfMemory);
     void* memory = TranslateErrors([&text] { return ::operator new(sizeof(KeyBlock) + text.size()); });
-    auto* block = new (memory) KeyBlock{0, HashOf(text), text.size()};
+    auto* block = new (memory) KeyBlock{0, HashOf(text), static_cast<std::uint32_t>(text.size())};
     if (!text.empty()) std::memcpy(block + 1, text.data(), text.size());
     return block;
   }
@@ -69,7 +73,7 @@ struct Collection::KeyIndex {
   std::unique_ptr<const KeyBlock*[]> buckets;
   std::size_t mask = 0;
 
-  const KeyBlock* Find(std::string_view text, std::size_t hash) const noexcept {
+  const KeyBlock* Find(std::string_view text, std::uint32_t hash) const noexcept {
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
       const KeyBlock* block = buckets[i];
       if (block == nullptr || (block->hash == hash && block->Text() == text)) return block;
