@@ -241,6 +241,7 @@ std::string ConcatText(const Variant& value) {
 }
 
 std::string CStr(const Variant& value) {
+  if (value.IsObject()) return CStr(DefaultValue(value));
   if (value.IsNull()) Raise(err::kInvalidUseOfNull);
   return ConcatText(value);
 }

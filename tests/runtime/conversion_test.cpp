@@ -129,6 +129,9 @@ TEST(TextOfValuesTest, OtherTypes) {
   EXPECT_EQ(ErrorNumberOf([] { TextOf(Variant::Array({})); }), err::kTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([] { CStr(Variant::Null()); }), err::kInvalidUseOfNull);
   EXPECT_EQ(CStr(2.5), "2.5");
+  EXPECT_EQ(CStr(std::make_shared<Holder>(Variant(2.5))), "2.5");
+  EXPECT_EQ(ErrorNumberOf([] { CStr(std::make_shared<Holder>(Variant::Null())); }), err::kInvalidUseOfNull);
+  EXPECT_EQ(TextOf(std::make_shared<Holder>(Variant::Null())), "");
   std::string out = "x=";
   AppendText(out, 7);
   AppendText(out, "!");
