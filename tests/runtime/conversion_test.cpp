@@ -281,6 +281,21 @@ TEST(FromTextTest, DatesInIsoAndUsForms) {
   }
 }
 
+TEST(FromTextTest, RandomDatesReadBackToTheSecond) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> serials(-657434.0, 2958465.0);
+  for (int i = 0; i < 5000; ++i) {
+    const double serial = serials(random);
+    const std::string text = TextOf(Date{serial});
+    const double read = DateFromText(text).serial;
+    ASSERT_EQ(TextOf(Date{read}), text);
+    // Within half a second, measured along the time line (before 1899-12-30 the fraction counts
+    // forward from the day).
+    const auto timeline = [](double s) { return std::trunc(s) + std::fabs(s - std::trunc(s)); };
+    ASSERT_LE(std::fabs(timeline(read) - timeline(serial)) * 86400, 0.5 + 1e-6) << text;
+  }
+}
+
 TEST(FromTextTest, BooleanTexts) {
   EXPECT_TRUE(BooleanFromText("True"));
   EXPECT_TRUE(BooleanFromText(" tRUE "));
