@@ -51,7 +51,6 @@ namespace {
 constexpr std::array kShapes = {Shape::kFlat, Shape::kDeep};
 constexpr std::array kSizes = {1'000, 1'000'000};
 constexpr int kScalarCount = 100'000;
-constexpr double kMinTime = 0.1;  // seconds per repetition; bench/run repeats each case three times
 
 std::string ShapeName(Shape shape) {
   return shape == Shape::kFlat ? "flat" : "deep";
@@ -134,7 +133,7 @@ void Register(const std::string& name, Body body) {
     } catch (const std::exception& error) {
       state.SkipWithError(error.what());
     }
-  })->MinTime(kMinTime);
+  });
 }
 
 // A label telling where `written` first departs from `expected`; empty when they agree.
