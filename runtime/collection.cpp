@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -55,9 +56,13 @@ struct Collection::KeyBlock {
   using Handle = std::unique_ptr<KeyBlock, Free>;
 };
 
+// Slots outside positions 1..Count are raw memory: an item is constructed in place when it
+// arrives and destroyed when it leaves, so growing the ring moves only the items.
 struct Collection::Slot {
   Variant value;
-  KeyBlock* key = nullptr;
+  KeyBlock* key;
+
+  Slot(Variant&& item, KeyBlock* item_key) noexcept : value(std::move(item)), key(item_key) {}
 
   // Takes over the item of a neighbouring slot; `shift` is the change of its key's ordinal.
   void TakeFrom(Slot& from, std::int64_t shift) noexcept {
@@ -65,6 +70,21 @@ struct Collection::Slot {
     key = std::exchange(from.key, nullptr);
     if (key != nullptr) key->ordinal += shift;
   }
+
+  // The same into a raw slot.
+  static void MoveInto(Slot& raw, Slot& from, std::int64_t shift) noexcept {
+    new (&raw) Slot(std::move(from.value), std::exchange(from.key, nullptr));
+    if (raw.key != nullptr) raw.key->ordinal += shift;
+  }
+
+  static Slot* Allocate(std::int32_t capacity) {
+    return static_cast<Slot*>(::operator new(sizeof(Slot) * static_cast<std::size_t>(capacity)));
+  }
+  static Slot* TryAllocate(std::int32_t capacity) noexcept {
+    return static_cast<Slot*>(
+        ::operator new(sizeof(Slot) * static_cast<std::size_t>(capacity), std::nothrow));
+  }
+  static void Deallocate(Slot* slots) noexcept { ::operator delete(slots); }
 };
 
 // An open-addressing hash set of key blocks with linear probing, at most half full; removal
@@ -135,10 +155,10 @@ Collection::~Collection() {
   // Front to back, as the items were added.
   for (std::int32_t position = 1; position <= count_; ++position) {
     Slot& slot = SlotAt(position);
-    slot.value = Variant();
     KeyBlock::Free{}(slot.key);
+    std::destroy_at(&slot);
   }
-  delete[] slots_;
+  Slot::Deallocate(slots_);
 }
 
 void Collection::TakeOver(Collection& other) noexcept {
@@ -320,7 +340,7 @@ void Collection::GrowTo(std::int32_t wanted) {
   if (wanted > kLargestCapacity) RaiseRuntimeError(err::kOutOfMemory);
   std::int32_t capacity = 1;
   while (capacity < wanted) capacity *= 2;
-  Slot* fresh = TranslateErrors([capacity] { return new Slot[static_cast<std::size_t>(capacity)]; });
+  Slot* fresh = TranslateErrors([capacity] { return Slot::Allocate(capacity); });
   MoveTo(fresh, capacity);
 }
 
@@ -329,7 +349,7 @@ void Collection::GrowTo(std::int32_t wanted) {
 void Collection::ShrinkIfSparse() noexcept {
   if (capacity_ <= kShrinkFloor || count_ > capacity_ / 4) return;
   const std::int32_t capacity = capacity_ / 2;
-  Slot* fresh = new (std::nothrow) Slot[static_cast<std::size_t>(capacity)];
+  Slot* fresh = Slot::TryAllocate(capacity);
   if (fresh != nullptr) MoveTo(fresh, capacity);
 }
 
@@ -338,10 +358,10 @@ void Collection::MoveTo(Slot* fresh, std::int32_t capacity) noexcept {
                 "a keyless item costs a Variant and a pointer");
   for (std::int32_t position = 1; position <= count_; ++position) {
     Slot& slot = SlotAt(position);
-    fresh[position - 1].value = std::move(slot.value);
-    fresh[position - 1].key = slot.key;
+    Slot::MoveInto(fresh[position - 1], slot, 0);
+    std::destroy_at(&slot);
   }
-  delete[] slots_;
+  Slot::Deallocate(slots_);
   slots_ = fresh;
   capacity_ = capacity;
   head_ = 0;
@@ -364,21 +384,28 @@ void Collection::MakeRoomForOne(bool keyed) {
   }
 }
 
-// Opens the gap on the side with fewer items. Items moved towards the head keep their
-// positions while base_ drops by one, so their ordinals drop too; items moved towards the
-// tail take the next position.
+// Opens the gap on the side with fewer items: the raw slot at that end takes the nearest
+// item, and the items between move one place towards it. Items moved towards the head keep
+// their positions while base_ drops by one, so their ordinals drop too; items moved towards
+// the tail take the next position.
 void Collection::Place(std::int32_t position, Variant&& item, KeyBlock* key) noexcept {
-  const std::int32_t before = position - 1;
-  if (before < count_ - before) {
+  const bool towards_head = position - 1 < count_ - (position - 1);
+  if (towards_head) {
     head_ = (head_ - 1) & (capacity_ - 1);
     --base_;
-    for (std::int32_t p = 1; p <= before; ++p) SlotAt(p).TakeFrom(SlotAt(p + 1), -1);
-  } else {
-    for (std::int32_t p = count_; p >= position; --p) SlotAt(p + 1).TakeFrom(SlotAt(p), 1);
   }
-  Slot& slot = SlotAt(position);
-  slot.value = std::move(item);
-  slot.key = key;
+  const std::int32_t edge = towards_head ? 1 : count_ + 1;
+  if (edge == position) {
+    new (&SlotAt(position)) Slot(std::move(item), key);
+  } else {
+    const std::int32_t step = towards_head ? 1 : -1;
+    const std::int64_t shift = towards_head ? -1 : 1;
+    Slot::MoveInto(SlotAt(edge), SlotAt(edge + step), shift);
+    for (std::int32_t p = edge + step; p != position; p += step) SlotAt(p).TakeFrom(SlotAt(p + step), shift);
+    Slot& slot = SlotAt(position);
+    slot.value = std::move(item);
+    slot.key = key;
+  }
   ++count_;
   if (key != nullptr) {
     key->ordinal = base_ + position - 1;
@@ -393,17 +420,16 @@ Variant Collection::Extract(std::int32_t position) noexcept {
   Slot& removed = SlotAt(position);
   Variant item = std::move(removed.value);
   DropKey(std::exchange(removed.key, nullptr));
-  Slot* vacated = nullptr;
-  if (position - 1 < count_ - position) {
-    for (std::int32_t p = position; p > 1; --p) SlotAt(p).TakeFrom(SlotAt(p - 1), 1);
-    vacated = &SlotAt(1);
+  const bool from_head = position - 1 < count_ - position;
+  const std::int32_t edge = from_head ? 1 : count_;
+  const std::int32_t step = from_head ? -1 : 1;
+  const std::int64_t shift = from_head ? 1 : -1;
+  for (std::int32_t p = position; p != edge; p += step) SlotAt(p).TakeFrom(SlotAt(p + step), shift);
+  std::destroy_at(&SlotAt(edge));
+  if (from_head) {
     head_ = (head_ + 1) & (capacity_ - 1);
     ++base_;
-  } else {
-    for (std::int32_t p = position; p < count_; ++p) SlotAt(p).TakeFrom(SlotAt(p + 1), -1);
-    vacated = &SlotAt(count_);
   }
-  vacated->value = Variant();
   --count_;
   ShrinkIfSparse();
   return item;
