@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <typeinfo>
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -59,8 +60,10 @@ class TreeWalk {
   /// is a reference; everything else is a scalar.
   static Form FormOf(const Variant& value) noexcept {
     if (!value.IsObject()) return Form::kScalar;
-    const auto* child = dynamic_cast<const Tavrix*>(value.AsObject().get());
-    return child != nullptr && child->visit_count_ == 0 ? Form::kNested : Form::kReference;
+    const Object* object = value.AsObject().get();
+    // Tavrix is final: comparing the dynamic type is exact, and cheaper than a dynamic_cast.
+    if (object == nullptr || typeid(*object) != typeid(Tavrix)) return Form::kReference;
+    return static_cast<const Tavrix*>(object)->visit_count_ == 0 ? Form::kNested : Form::kReference;
   }
 
   /// The container a kNested value holds.
