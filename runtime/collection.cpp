@@ -224,7 +224,7 @@ std::int32_t Collection::PositionOf(const Variant& index) const {
 }
 
 std::optional<std::int32_t> Collection::FindKey(std::string_view key) const noexcept {
-  const KeyBlock* block = FindBlock(key);
+  const KeyBlock* block = FindBlock(key, index_ != nullptr ? HashOf(key) : 0);
   if (block == nullptr) return std::nullopt;
   return PositionOfBlock(*block);
 }
@@ -261,8 +261,8 @@ void Collection::InsertAt(std::int32_t position, Variant item, std::optional<std
   if (position < 1 || position > count_ + 1) RaiseRuntimeError(err::kSubscriptOutOfRange);
   KeyBlock::Handle block;
   if (key) {
-    if (FindBlock(*key) != nullptr) RaiseRuntimeError(err::kDuplicateKey);
     block.reset(KeyBlock::Make(*key));
+    if (FindBlock(*key, block->hash) != nullptr) RaiseRuntimeError(err::kDuplicateKey);
   }
   MakeRoomForOne(block != nullptr);
   Place(position, std::move(item), block.release());
@@ -322,9 +322,10 @@ void Collection::CheckPosition(std::int32_t position) const {
   if (position < 1 || position > count_) RaiseRuntimeError(err::kSubscriptOutOfRange);
 }
 
-const Collection::KeyBlock* Collection::FindBlock(std::string_view key) const noexcept {
+// `hash` is HashOf(key); only the index reads it, a scan does not.
+const Collection::KeyBlock* Collection::FindBlock(std::string_view key, std::uint32_t hash) const noexcept {
   if (keyed_count_ == 0) return nullptr;
-  if (index_ != nullptr) return index_->Find(key, HashOf(key));
+  if (index_ != nullptr) return index_->Find(key, hash);
   for (std::int32_t position = 1; position <= count_; ++position) {
     const KeyBlock* block = SlotAt(position).key;
     if (block != nullptr && block->Text() == key) return block;

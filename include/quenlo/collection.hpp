@@ -90,7 +90,7 @@ class Collection {
   Slot& SlotAt(std::int32_t position) noexcept;
   const Slot& SlotAt(std::int32_t position) const noexcept;
   void CheckPosition(std::int32_t position) const;
-  const KeyBlock* FindBlock(std::string_view key) const noexcept;
+  const KeyBlock* FindBlock(std::string_view key, std::uint32_t hash) const noexcept;
   std::int32_t PositionOfBlock(const KeyBlock& block) const noexcept;
   void GrowTo(std::int32_t wanted);
   void ShrinkIfSparse() noexcept;
