@@ -3,6 +3,7 @@
 
 #include <new>
 #include <string>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -45,10 +46,12 @@ void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending)
     for (const Variant& element : item.AsArray()) AdoptStorage(element, pending);
     return;
   }
+  // Nothing has no owner at all; Tavrix is final, so its exact type identifies it cheaply.
   if (!item.IsObject() || item.AsObject().use_count() != 1) return;
-  auto* child = dynamic_cast<Tavrix*>(item.AsObject().get());
-  if (child == nullptr) return;
-  for (std::optional<Collection>* storage : {&child->values_, &child->keys_}) {
+  Object& object = *item.AsObject();
+  if (typeid(object) != typeid(Tavrix)) return;
+  auto& child = static_cast<Tavrix&>(object);
+  for (std::optional<Collection>* storage : {&child.values_, &child.keys_}) {
     if (!*storage) continue;
     try {
       pending.push_back(std::move(**storage));
