@@ -13,8 +13,11 @@ namespace {
 
 constexpr std::int32_t kLargestIdentity = std::numeric_limits<std::int32_t>::max();
 
-// One registered object: its address, for the number's owner only, and a weak reference
-// through which Resolve hands out an owner without ever touching a dying object.
+// One registered object: a weak reference through which Resolve hands out an owner (it
+// locks to nothing once the last owner is gone, even before the destructor unregisters),
+// and the address, read only to learn the owner of an object numbered before it had one.
+// The address is safe to read while registered: ~Object unregisters before the base
+// holding the object's own weak reference is destroyed.
 struct Registration {
   const Object* object;
   std::weak_ptr<const Object> owner;
