@@ -274,7 +274,7 @@ class ObjectStringReader {
  private:
   ObjectStringReader(const TokenList& tokens, int depth) noexcept : tokens_(tokens), depth_(depth) {}
 
-  // One level: the tokens from `begin` to before `end`. A nested level steps over empty tokens.
+  // The level being walked: its tokens end before `end`. A nested level steps over empty tokens.
   struct Level {
     std::size_t end;
     bool nested;
