@@ -67,19 +67,16 @@ const std::string& Text(bool deep) {
   return deep ? chain : flat;
 }
 
-void BM_SerialWrite(benchmark::State& state) {
-  const bool deep = state.range(0) != 0;
+void WriteTree(benchmark::State& state, bool deep) {
   const Tavrix& tree = *Tree(deep);
   for (auto _ : state) {
     std::string text = tree.GetObjectString();
     benchmark::DoNotOptimize(text.data());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(Text(deep).size()));
-  state.SetLabel(deep ? "deep (200 levels)" : "flat");
 }
 
-void BM_SerialRead(benchmark::State& state) {
-  const bool deep = state.range(0) != 0;
+void ReadTree(benchmark::State& state, bool deep) {
   const std::string& text = Text(deep);
   for (auto _ : state) {
     TavrixPtr tree = Tavrix::Create();
@@ -87,11 +84,19 @@ void BM_SerialRead(benchmark::State& state) {
     benchmark::DoNotOptimize(tree.get());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
-  state.SetLabel(deep ? "deep (200 levels)" : "flat");
 }
 
-BENCHMARK(BM_SerialWrite)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SerialRead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+// Named "<group>/<subject>/<implementation>" as the other cases are.
+[[maybe_unused]] const bool kRegistered = [] {
+  for (const bool deep : {false, true}) {
+    const std::string subject = deep ? "/deep200/quenlo" : "/flat/quenlo";
+    benchmark::RegisterBenchmark(("serial_write" + subject).c_str(), WriteTree, deep)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("serial_read" + subject).c_str(), ReadTree, deep)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
 
 }  // namespace
 }  // namespace quenlo
