@@ -202,6 +202,7 @@ TEST(ObjectStringReader, RaisesTheErrorsOfItsTableAndChangesNothing) {
   ExpectReadFails(6, R"(\11000\[\2\40000])");
   ExpectReadFails(9, R"(\11000\{a: \2\1, b})");
   ExpectReadFails(9, R"(\11000\[\11000\])");
+  ExpectReadFails(9, R"(\11000\[\2\1, \11000\)");  // a header token that is the last token
   ExpectReadFails(9, R"(\11000\[\11000\[\2\1)");
   ExpectReadFails(457, R"(\11000\{a: \2\1, a: \2\2})");
   ExpectReadFails(5, R"(\11000\[\11001\{}])");
