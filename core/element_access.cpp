@@ -89,11 +89,7 @@ void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
 }
 
 void Tavrix::AppendArrayElement(Variant value, std::string_view key_text) {
-  if (values_->FindKey(key_text)) {
-    values_->Append(std::move(value));
-  } else {
-    values_->Append(std::move(value), key_text);
-  }
+  values_->AppendUnderFreeKey(std::move(value), key_text);
 }
 
 void Tavrix::StoreMapValue(const Variant& key, Variant value) {

@@ -1,5 +1,5 @@
-// Collection: a ring buffer of slots, each a Variant and an optional heap key, with a hash
-// index over the keys once there are enough items to make a scan slow.
+// Collection: a ring buffer of slots, each a Variant and an optional key, with a hash index
+// over the keys built once a lookup among many items needs it.
 #include "quenlo/collection.hpp"
 
 #include <cstring>
@@ -27,54 +27,124 @@ constexpr std::int32_t kLargestCapacity = std::int32_t{1} << 30;
 constexpr std::int32_t kShrinkFloor = 64;
 
 // 32 bits of hash address any index a 32-bit count of keys needs.
-std::uint32_t HashOf(std::string_view text) noexcept {
+std::uint32_t HashOfText(std::string_view text) noexcept {
   const std::size_t hash = std::hash<std::string_view>{}(text);
   return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
+// Multiplying by 2^64 / golden ratio spreads consecutive numbers over all bits.
+std::uint32_t HashOfInteger(std::int32_t number) noexcept {
+  const std::uint64_t product = std::uint64_t{static_cast<std::uint32_t>(number)} * 0x9E3779B97F4A7C15u;
+  return static_cast<std::uint32_t>(product >> 32);
+}
+
+// The number a key text is the plain decimal text of: "0", or an optional "-" and digits
+// without a leading zero, within 32 bits. Any other text ("07", "-0", "+1", " 1") is none.
+std::optional<std::int32_t> CanonicalInteger(std::string_view text) noexcept {
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::string_view digits = text.substr(negative ? 1 : 0);
+  if (digits.empty() || digits.size() > 10 || (digits[0] == '0' && (negative || digits.size() > 1))) {
+    return std::nullopt;
+  }
+  std::int64_t magnitude = 0;
+  for (const char digit : digits) {
+    if (digit < '0' || digit > '9') return std::nullopt;
+    magnitude = magnitude * 10 + (digit - '0');
+  }
+  const std::int64_t number = negative ? -magnitude : magnitude;
+  if (number < std::numeric_limits<std::int32_t>::min() ||
+      number > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(number);
+}
+
 }  // namespace
 
-// A key's text lives right behind this 16-byte header, in the same heap block.
+// A key's text lives right behind this 8-byte header, in the same heap block.
 struct Collection::KeyBlock {
-  std::int64_t ordinal;
   std::uint32_t hash;
   std::uint32_t length;
 
   std::string_view Text() const noexcept { return {reinterpret_cast<const char*>(this + 1), length}; }
 
-  static KeyBlock* Make(std::string_view text) {
+  static KeyBlock* Make(std::string_view text, std::uint32_t hash) {
     if (text.size() > std::numeric_limits<std::uint32_t>::max()) RaiseRuntimeError(err::kOutOfMemory);
     void* memory = TranslateErrors([&text] { return ::operator new(sizeof(KeyBlock) + text.size()); });
-    auto* block = new (memory) KeyBlock{0, HashOf(text), static_cast<std::uint32_t>(text.size())};
+    auto* block = new (memory) KeyBlock{hash, static_cast<std::uint32_t>(text.size())};
     if (!text.empty()) std::memcpy(block + 1, text.data(), text.size());
     return block;
   }
+};
 
-  struct Free {
-    void operator()(KeyBlock* block) const noexcept { ::operator delete(block); }
-  };
-  using Handle = std::unique_ptr<KeyBlock, Free>;
+// A slot's key in one word: 0 for none, a number in the upper half with bit 0 set, or the
+// address of a KeyBlock. A text that is an integer's plain decimal text is always held as the
+// number, so two keys are the same text exactly when their numbers or their texts are equal.
+struct Collection::SlotKey {
+  std::uint64_t word = 0;
+
+  static SlotKey Integer(std::int32_t number) noexcept {
+    return {(std::uint64_t{static_cast<std::uint32_t>(number)} << 32) | 1u};
+  }
+  static SlotKey Text(std::string_view text, std::uint32_t hash) {
+    return {reinterpret_cast<std::uintptr_t>(KeyBlock::Make(text, hash))};
+  }
+
+  bool IsNone() const noexcept { return word == 0; }
+  bool IsInteger() const noexcept { return (word & 1u) != 0; }
+  std::int32_t AsInteger() const noexcept {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(word >> 32));
+  }
+  const KeyBlock& Block() const noexcept { return *reinterpret_cast<const KeyBlock*>(word); }
+  std::uint32_t Hash() const noexcept { return IsInteger() ? HashOfInteger(AsInteger()) : Block().hash; }
+
+  SlotKey Copy() const { return IsNone() || IsInteger() ? *this : Text(Block().Text(), Block().hash); }
+  void Free() const noexcept {
+    if (!IsNone() && !IsInteger()) ::operator delete(reinterpret_cast<void*>(word));
+  }
+};
+
+static_assert(sizeof(void*) <= sizeof(std::uint64_t), "a key word holds an address");
+
+// A key text as lookups see it: its number when it is an integer's plain text, with the hash
+// worked out only when an index asks for it.
+struct Collection::Probe {
+  SlotKey integer;
+  std::string_view text;
+  mutable std::optional<std::uint32_t> hash;
+
+  static Probe Of(std::string_view key) noexcept {
+    const std::optional<std::int32_t> number = CanonicalInteger(key);
+    return {number ? SlotKey::Integer(*number) : SlotKey{}, key, std::nullopt};
+  }
+  static Probe Of(std::int32_t number) noexcept { return {SlotKey::Integer(number), {}, std::nullopt}; }
+
+  bool IsInteger() const noexcept { return !integer.IsNone(); }
+  std::uint32_t Hash() const noexcept {
+    if (!hash) hash = IsInteger() ? integer.Hash() : HashOfText(text);
+    return *hash;
+  }
+  bool Matches(SlotKey key) const noexcept {
+    if (IsInteger()) return key.word == integer.word;
+    return !key.IsNone() && !key.IsInteger() && key.Block().Text() == text;
+  }
+  SlotKey MakeKey() const { return IsInteger() ? integer : SlotKey::Text(text, Hash()); }
 };
 
 // Slots outside positions 1..Count are raw memory: an item is constructed in place when it
 // arrives and destroyed when it leaves, so growing the ring moves only the items.
 struct Collection::Slot {
   Variant value;
-  KeyBlock* key;
+  SlotKey key;
 
-  Slot(Variant&& item, KeyBlock* item_key) noexcept : value(std::move(item)), key(item_key) {}
+  Slot(Variant&& item, SlotKey item_key) noexcept : value(std::move(item)), key(item_key) {}
 
-  // Takes over the item of a neighbouring slot; `shift` is the change of its key's ordinal.
-  void TakeFrom(Slot& from, std::int64_t shift) noexcept {
+  void TakeFrom(Slot& from) noexcept {
     value = std::move(from.value);
-    key = std::exchange(from.key, nullptr);
-    if (key != nullptr) key->ordinal += shift;
+    key = std::exchange(from.key, SlotKey{});
   }
-
-  // The same into a raw slot.
-  static void MoveInto(Slot& raw, Slot& from, std::int64_t shift) noexcept {
-    new (&raw) Slot(std::move(from.value), std::exchange(from.key, nullptr));
-    if (raw.key != nullptr) raw.key->ordinal += shift;
+  static void MoveInto(Slot& raw, Slot& from) noexcept {
+    new (&raw) Slot(std::move(from.value), std::exchange(from.key, SlotKey{}));
   }
 
   static Slot* Allocate(std::int32_t capacity) {
@@ -87,51 +157,75 @@ struct Collection::Slot {
   static void Deallocate(Slot* slots) noexcept { ::operator delete(slots); }
 };
 
-// An open-addressing hash set of key blocks with linear probing, at most half full; removal
-// shifts later entries back, so there are no tombstones.
+// An open-addressing hash table from a key's hash to its slot's ordinal, with linear probing,
+// at most half full; removal shifts later entries back, so there are no tombstones. An entry's
+// tag is the hash with the top bit set (tables stay below 2^31 entries, so the bit never
+// chooses a bucket); a tag of 0 marks an empty entry.
 struct Collection::KeyIndex {
-  std::unique_ptr<const KeyBlock*[]> buckets;
+  struct Entry {
+    std::uint32_t tag;
+    std::uint32_t ordinal;
+  };
+  std::unique_ptr<Entry[]> entries;
   std::size_t mask = 0;
 
-  const KeyBlock* Find(std::string_view text, std::uint32_t hash) const noexcept {
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-      const KeyBlock* block = buckets[i];
-      if (block == nullptr || (block->hash == hash && block->Text() == text)) return block;
+  static std::uint32_t TagOf(std::uint32_t hash) noexcept { return hash | 0x80000000u; }
+
+  // Calls `matches` with the ordinal of each entry of that hash until it answers true.
+  template <class Matches>
+  std::optional<std::uint32_t> Find(std::uint32_t hash, Matches&& matches) const noexcept {
+    const std::uint32_t tag = TagOf(hash);
+    for (std::size_t i = tag & mask; entries[i].tag != 0; i = (i + 1) & mask) {
+      if (entries[i].tag == tag && matches(entries[i].ordinal)) return entries[i].ordinal;
     }
+    return std::nullopt;
   }
 
-  // Makes room for `wanted` keys; changes nothing when it fails.
-  void Reserve(std::size_t wanted) {
-    const std::size_t size = buckets == nullptr ? 0 : mask + 1;
-    if (wanted * 2 <= size) return;
+  // Makes room for `wanted` keys; false, with nothing changed, when memory runs out.
+  bool Reserve(std::size_t wanted) noexcept {
+    const std::size_t size = entries == nullptr ? 0 : mask + 1;
+    if (wanted * 2 <= size) return true;
     std::size_t fresh_size = 16;
     while (fresh_size < wanted * 2) fresh_size *= 2;
-    auto fresh = TranslateErrors([fresh_size] { return std::make_unique<const KeyBlock*[]>(fresh_size); });
-    std::swap(buckets, fresh);
+    std::unique_ptr<Entry[]> fresh(new (std::nothrow) Entry[fresh_size]());
+    if (fresh == nullptr) return false;
+    std::swap(entries, fresh);
     mask = fresh_size - 1;
     for (std::size_t i = 0; i < size; ++i) {
-      if (fresh[i] != nullptr) Insert(fresh[i]);
+      if (fresh[i].tag != 0) Insert(fresh[i].tag, fresh[i].ordinal);
     }
+    return true;
   }
 
-  void Insert(const KeyBlock* block) noexcept {
-    std::size_t i = block->hash & mask;
-    while (buckets[i] != nullptr) i = (i + 1) & mask;
-    buckets[i] = block;
+  void Insert(std::uint32_t hash, std::uint32_t ordinal) noexcept {
+    const std::uint32_t tag = TagOf(hash);
+    std::size_t i = tag & mask;
+    while (entries[i].tag != 0) i = (i + 1) & mask;
+    entries[i] = {tag, ordinal};
   }
 
-  void Erase(const KeyBlock* block) noexcept {
-    std::size_t hole = block->hash & mask;
-    while (buckets[hole] != block) hole = (hole + 1) & mask;
-    for (std::size_t next = (hole + 1) & mask; buckets[next] != nullptr; next = (next + 1) & mask) {
+  std::size_t Locate(std::uint32_t hash, std::uint32_t ordinal) const noexcept {
+    const std::uint32_t tag = TagOf(hash);
+    std::size_t i = tag & mask;
+    while (entries[i].tag != tag || entries[i].ordinal != ordinal) i = (i + 1) & mask;
+    return i;
+  }
+
+  void Renumber(std::uint32_t hash, std::uint32_t from, std::uint32_t to) noexcept {
+    entries[Locate(hash, from)].ordinal = to;
+  }
+
+  void Erase(std::uint32_t hash, std::uint32_t ordinal) noexcept {
+    std::size_t hole = Locate(hash, ordinal);
+    for (std::size_t next = (hole + 1) & mask; entries[next].tag != 0; next = (next + 1) & mask) {
       // An entry may fill the hole when the hole lies on its probe path from its home bucket.
-      const std::size_t home = buckets[next]->hash & mask;
+      const std::size_t home = entries[next].tag & mask;
       if (((next - home) & mask) >= ((next - hole) & mask)) {
-        buckets[hole] = buckets[next];
+        entries[hole] = entries[next];
         hole = next;
       }
     }
-    buckets[hole] = nullptr;
+    entries[hole] = {0, 0};
   }
 };
 
@@ -155,7 +249,7 @@ Collection::~Collection() {
   // Front to back, as the items were added.
   for (std::int32_t position = 1; position <= count_; ++position) {
     Slot& slot = SlotAt(position);
-    KeyBlock::Free{}(slot.key);
+    slot.key.Free();
     std::destroy_at(&slot);
   }
   Slot::Deallocate(slots_);
@@ -168,6 +262,7 @@ void Collection::TakeOver(Collection& other) noexcept {
   count_ = std::exchange(other.count_, 0);
   keyed_count_ = std::exchange(other.keyed_count_, 0);
   base_ = std::exchange(other.base_, 0);
+  highest_integer_key_ = std::exchange(other.highest_integer_key_, kNoIntegerKey);
   index_ = std::move(other.index_);
 }
 
@@ -224,16 +319,15 @@ std::int32_t Collection::PositionOf(const Variant& index) const {
 }
 
 std::optional<std::int32_t> Collection::FindKey(std::string_view key) const noexcept {
-  const KeyBlock* block = FindBlock(key, index_ != nullptr ? HashOf(key) : 0);
-  if (block == nullptr) return std::nullopt;
-  return PositionOfBlock(*block);
+  return Find(Probe::Of(key));
 }
 
-std::optional<std::string_view> Collection::KeyAt(std::int32_t position) const {
+std::optional<std::string> Collection::KeyAt(std::int32_t position) const {
   CheckPosition(position);
-  const KeyBlock* key = SlotAt(position).key;
-  if (key == nullptr) return std::nullopt;
-  return key->Text();
+  const SlotKey key = SlotAt(position).key;
+  if (key.IsNone()) return std::nullopt;
+  if (key.IsInteger()) return std::to_string(key.AsInteger());
+  return std::string(key.Block().Text());
 }
 
 const Variant& Collection::At(std::int32_t position) const {
@@ -249,23 +343,35 @@ Variant& Collection::At(std::int32_t position) {
 // ---- Changes ------------------------------------------------------------------------------
 
 void Collection::Append(Variant item) {
-  MakeRoomForOne(false);
-  Place(count_ + 1, std::move(item), nullptr);
+  MakeRoomForOne();
+  Place(count_ + 1, std::move(item), SlotKey{});
 }
 
 void Collection::Append(Variant item, std::string_view key) {
   InsertAt(count_ + 1, std::move(item), key);
 }
 
+bool Collection::AppendUnderFreeKey(Variant item, std::string_view key) {
+  return AppendUnderFree(std::move(item), Probe::Of(key));
+}
+
+bool Collection::AppendUnderFreeKey(Variant item, std::int32_t key) {
+  return AppendUnderFree(std::move(item), Probe::Of(key));
+}
+
+bool Collection::AppendUnderFree(Variant&& item, const Probe& probe) {
+  const bool free = !Find(probe);
+  MakeRoomForOne();
+  Place(count_ + 1, std::move(item), free ? probe.MakeKey() : SlotKey{});
+  return free;
+}
+
 void Collection::InsertAt(std::int32_t position, Variant item, std::optional<std::string_view> key) {
   if (position < 1 || position > count_ + 1) RaiseRuntimeError(err::kSubscriptOutOfRange);
-  KeyBlock::Handle block;
-  if (key) {
-    block.reset(KeyBlock::Make(*key));
-    if (FindBlock(*key, block->hash) != nullptr) RaiseRuntimeError(err::kDuplicateKey);
-  }
-  MakeRoomForOne(block != nullptr);
-  Place(position, std::move(item), block.release());
+  const Probe probe = Probe::Of(key.value_or(std::string_view()));
+  if (key && Find(probe)) RaiseRuntimeError(err::kDuplicateKey);
+  MakeRoomForOne();
+  Place(position, std::move(item), key ? probe.MakeKey() : SlotKey{});
 }
 
 void Collection::ReplaceAt(std::int32_t position, Variant item) {
@@ -273,7 +379,7 @@ void Collection::ReplaceAt(std::int32_t position, Variant item) {
   Slot& slot = SlotAt(position);
   // The former item goes only once the collection is whole again.
   const Variant former = std::exchange(slot.value, std::move(item));
-  DropKey(std::exchange(slot.key, nullptr));
+  DropKey(std::exchange(slot.key, SlotKey{}), position);
 }
 
 void Collection::RemoveAt(std::int32_t position) {
@@ -300,10 +406,8 @@ Collection Collection::Copy(bool with_keys) const {
   copy.Reserve(count_);
   for (std::int32_t position = 1; position <= count_; ++position) {
     const Slot& slot = SlotAt(position);
-    KeyBlock::Handle key(with_keys && slot.key != nullptr ? KeyBlock::Make(slot.key->Text()) : nullptr);
     Variant item = TranslateErrors([&slot] { return slot.value; });
-    copy.MakeRoomForOne(key != nullptr);
-    copy.Place(position, std::move(item), key.release());
+    copy.Place(position, std::move(item), with_keys ? slot.key.Copy() : SlotKey{});
   }
   return copy;
 }
@@ -318,23 +422,45 @@ const Collection::Slot& Collection::SlotAt(std::int32_t position) const noexcept
   return slots_[(head_ + position - 1) & (capacity_ - 1)];
 }
 
+std::uint32_t Collection::OrdinalOf(std::int32_t position) const noexcept {
+  return base_ + static_cast<std::uint32_t>(position - 1);
+}
+
 void Collection::CheckPosition(std::int32_t position) const {
   if (position < 1 || position > count_) RaiseRuntimeError(err::kSubscriptOutOfRange);
 }
 
-// `hash` is HashOf(key); only the index reads it, a scan does not.
-const Collection::KeyBlock* Collection::FindBlock(std::string_view key, std::uint32_t hash) const noexcept {
-  if (keyed_count_ == 0) return nullptr;
-  if (index_ != nullptr) return index_->Find(key, hash);
-  for (std::int32_t position = 1; position <= count_; ++position) {
-    const KeyBlock* block = SlotAt(position).key;
-    if (block != nullptr && block->Text() == key) return block;
+std::optional<std::int32_t> Collection::Find(const Probe& probe) const noexcept {
+  if (keyed_count_ == 0 || (probe.IsInteger() && probe.integer.AsInteger() > highest_integer_key_)) {
+    return std::nullopt;
   }
-  return nullptr;
+  if (count_ <= kScanLimit || !EnsureIndex()) return Scan(probe);
+  auto position_of = [this](std::uint32_t ordinal) { return static_cast<std::int32_t>(ordinal - base_) + 1; };
+  const std::optional<std::uint32_t> ordinal = index_->Find(probe.Hash(), [&](std::uint32_t candidate) {
+    return probe.Matches(SlotAt(position_of(candidate)).key);
+  });
+  if (!ordinal) return std::nullopt;
+  return position_of(*ordinal);
 }
 
-std::int32_t Collection::PositionOfBlock(const KeyBlock& block) const noexcept {
-  return static_cast<std::int32_t>(block.ordinal - base_ + 1);
+std::optional<std::int32_t> Collection::Scan(const Probe& probe) const noexcept {
+  for (std::int32_t position = 1; position <= count_; ++position) {
+    if (probe.Matches(SlotAt(position).key)) return position;
+  }
+  return std::nullopt;
+}
+
+// Builds the index when there is none; false when memory for it runs out (lookups then scan).
+bool Collection::EnsureIndex() const noexcept {
+  if (index_ != nullptr) return true;
+  std::unique_ptr<KeyIndex> index(new (std::nothrow) KeyIndex);
+  if (index == nullptr || !index->Reserve(static_cast<std::size_t>(keyed_count_))) return false;
+  for (std::int32_t position = 1; position <= count_; ++position) {
+    const SlotKey key = SlotAt(position).key;
+    if (!key.IsNone()) index->Insert(key.Hash(), OrdinalOf(position));
+  }
+  index_ = std::move(index);
+  return true;
 }
 
 void Collection::GrowTo(std::int32_t wanted) {
@@ -355,11 +481,11 @@ void Collection::ShrinkIfSparse() noexcept {
 }
 
 void Collection::MoveTo(Slot* fresh, std::int32_t capacity) noexcept {
-  static_assert(sizeof(Slot) == sizeof(Variant) + sizeof(void*),
-                "a keyless item costs a Variant and a pointer");
+  static_assert(sizeof(Slot) == sizeof(Variant) + sizeof(std::uint64_t),
+                "a keyless item costs a Variant and a word");
   for (std::int32_t position = 1; position <= count_; ++position) {
     Slot& slot = SlotAt(position);
-    Slot::MoveInto(fresh[position - 1], slot, 0);
+    Slot::MoveInto(fresh[position - 1], slot);
     std::destroy_at(&slot);
   }
   Slot::Deallocate(slots_);
@@ -368,51 +494,39 @@ void Collection::MoveTo(Slot* fresh, std::int32_t capacity) noexcept {
   head_ = 0;
 }
 
-// Everything an insertion may fail on, done before the insertion changes anything: room in
-// the ring, and the key index once keys and items are too many for a scan.
-void Collection::MakeRoomForOne(bool keyed) {
+// Room in the ring, the one thing an insertion may fail on, made before anything changes.
+void Collection::MakeRoomForOne() {
   if (count_ == capacity_) GrowTo(count_ < kFirstCapacity ? kFirstCapacity : count_ + 1);
-  const std::int32_t keys = keyed_count_ + (keyed ? 1 : 0);
-  if (index_ != nullptr) {
-    index_->Reserve(static_cast<std::size_t>(keys));
-  } else if (keys > 0 && count_ >= kScanLimit) {
-    auto index = TranslateErrors([] { return std::make_unique<KeyIndex>(); });
-    index->Reserve(static_cast<std::size_t>(keys));
-    for (std::int32_t position = 1; position <= count_; ++position) {
-      if (const KeyBlock* block = SlotAt(position).key) index->Insert(block);
-    }
-    index_ = std::move(index);
-  }
 }
 
 // Opens the gap on the side with fewer items: the raw slot at that end takes the nearest
 // item, and the items between move one place towards it. Items moved towards the head keep
 // their positions while base_ drops by one, so their ordinals drop too; items moved towards
 // the tail take the next position.
-void Collection::Place(std::int32_t position, Variant&& item, KeyBlock* key) noexcept {
+void Collection::Place(std::int32_t position, Variant&& item, SlotKey key) noexcept {
   const bool towards_head = position - 1 < count_ - (position - 1);
   if (towards_head) {
     head_ = (head_ - 1) & (capacity_ - 1);
     --base_;
   }
   const std::int32_t edge = towards_head ? 1 : count_ + 1;
+  ++count_;
   if (edge == position) {
     new (&SlotAt(position)) Slot(std::move(item), key);
   } else {
     const std::int32_t step = towards_head ? 1 : -1;
-    const std::int64_t shift = towards_head ? -1 : 1;
-    Slot::MoveInto(SlotAt(edge), SlotAt(edge + step), shift);
-    for (std::int32_t p = edge + step; p != position; p += step) SlotAt(p).TakeFrom(SlotAt(p + step), shift);
+    Slot::MoveInto(SlotAt(edge), SlotAt(edge + step));
+    for (std::int32_t p = edge + step; p != position; p += step) SlotAt(p).TakeFrom(SlotAt(p + step));
     Slot& slot = SlotAt(position);
     slot.value = std::move(item);
     slot.key = key;
+    if (towards_head) {
+      Renumber(1, position - 1, -1);
+    } else {
+      Renumber(position + 1, count_, 1);
+    }
   }
-  ++count_;
-  if (key != nullptr) {
-    key->ordinal = base_ + position - 1;
-    ++keyed_count_;
-    if (index_ != nullptr) index_->Insert(key);
-  }
+  if (!key.IsNone()) Register(key, position);
 }
 
 // Closes the gap from the side with fewer items and hands the removed item over, so that it
@@ -420,31 +534,64 @@ void Collection::Place(std::int32_t position, Variant&& item, KeyBlock* key) noe
 Variant Collection::Extract(std::int32_t position) noexcept {
   Slot& removed = SlotAt(position);
   Variant item = std::move(removed.value);
-  DropKey(std::exchange(removed.key, nullptr));
+  DropKey(std::exchange(removed.key, SlotKey{}), position);
   const bool from_head = position - 1 < count_ - position;
   const std::int32_t edge = from_head ? 1 : count_;
   const std::int32_t step = from_head ? -1 : 1;
-  const std::int64_t shift = from_head ? 1 : -1;
-  for (std::int32_t p = position; p != edge; p += step) SlotAt(p).TakeFrom(SlotAt(p + step), shift);
+  for (std::int32_t p = position; p != edge; p += step) SlotAt(p).TakeFrom(SlotAt(p + step));
   std::destroy_at(&SlotAt(edge));
   if (from_head) {
     head_ = (head_ + 1) & (capacity_ - 1);
     ++base_;
+    Renumber(1, position - 1, 1);
+  } else {
+    Renumber(position, count_ - 1, -1);
   }
   --count_;
   ShrinkIfSparse();
   return item;
 }
 
-void Collection::DropKey(KeyBlock* key) noexcept {
-  if (key == nullptr) return;
+// Moves the index entries of the keys at positions first..last, whose ordinals changed by
+// `shift`. Entries are renumbered from the side they move towards, so that no two entries of
+// the same hash ever share an ordinal.
+void Collection::Renumber(std::int32_t first, std::int32_t last, std::int32_t shift) noexcept {
+  if (index_ == nullptr) return;
+  auto renumber = [this, shift](std::int32_t position) {
+    const SlotKey key = SlotAt(position).key;
+    if (key.IsNone()) return;
+    const std::uint32_t ordinal = OrdinalOf(position);
+    index_->Renumber(key.Hash(), ordinal - static_cast<std::uint32_t>(shift), ordinal);
+  };
+  if (shift > 0) {
+    for (std::int32_t position = last; position >= first; --position) renumber(position);
+  } else {
+    for (std::int32_t position = first; position <= last; ++position) renumber(position);
+  }
+}
+
+// Counts a key just placed at `position` and enters it in the index; an index that cannot
+// grow is dropped, to be built again by a later lookup.
+void Collection::Register(SlotKey key, std::int32_t position) noexcept {
+  ++keyed_count_;
+  if (key.IsInteger() && key.AsInteger() > highest_integer_key_) highest_integer_key_ = key.AsInteger();
+  if (index_ == nullptr) return;
+  if (index_->Reserve(static_cast<std::size_t>(keyed_count_))) {
+    index_->Insert(key.Hash(), OrdinalOf(position));
+  } else {
+    index_.reset();
+  }
+}
+
+void Collection::DropKey(SlotKey key, std::int32_t position) noexcept {
+  if (key.IsNone()) return;
   --keyed_count_;
   if (keyed_count_ == 0) {
     index_.reset();
   } else if (index_ != nullptr) {
-    index_->Erase(key);
+    index_->Erase(key.Hash(), OrdinalOf(position));
   }
-  KeyBlock::Free{}(key);
+  key.Free();
 }
 
 }  // namespace quenlo

@@ -1,5 +1,4 @@
 // Tavrix: AddLast, AddFirst and Insert.
-#include <charconv>
 #include <limits>
 
 #include "quenlo/error.hpp"
@@ -22,9 +21,7 @@ void Tavrix::RequireRoomInBoundedArray() const {
 void Tavrix::AppendAtNextPosition(const Variant& Data) {
   const std::int32_t count = values_->Count();
   if (count == std::numeric_limits<std::int32_t>::max()) RaiseRuntimeError(err::kOverflow);
-  char text[16];
-  const auto written = std::to_chars(text, text + sizeof text, count + 1);
-  AppendArrayElement(Data, std::string_view(text, static_cast<std::size_t>(written.ptr - text)));
+  values_->AppendUnderFreeKey(Data, count + 1);  // without a key when "count + 1" is taken
 }
 
 Variant Tavrix::AddLast(const Variant& Data) {

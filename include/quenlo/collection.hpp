@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "quenlo/variant.hpp"
@@ -16,7 +17,8 @@ namespace quenlo {
 ///
 /// Costs: reading by position or key, appending, prepending and removing the first or the last
 /// item are O(1) (amortized; average for keys); inserting or removing in the middle is O(n).
-/// A keyless item costs its Variant and one pointer.
+/// A keyless item costs its Variant and one word; so does a key that is the plain decimal text
+/// of a 32-bit integer ("7", "-12"; not "07" or "-0"), which is held as the number.
 ///
 /// Errors: a position that is not there raises 9, a key that is not there 5, a key already
 /// present 457, an index of another type 13. A failed call changes nothing.
@@ -54,7 +56,7 @@ class Collection {
   std::optional<std::int32_t> FindKey(std::string_view key) const noexcept;
 
   /// The key of the item at `position` (1..Count), if it has one.
-  std::optional<std::string_view> KeyAt(std::int32_t position) const;
+  std::optional<std::string> KeyAt(std::int32_t position) const;
 
   /// The item at `position` (1..Count); raises 9 outside that range.
   const Variant& At(std::int32_t position) const;
@@ -66,6 +68,11 @@ class Collection {
   void Append(Variant item);
   /// Appends an item under `key`; raises 457 when the key is present.
   void Append(Variant item, std::string_view key);
+  /// Appends an item under `key` when no item holds that key, else without a key; true when
+  /// the item got the key.
+  bool AppendUnderFreeKey(Variant item, std::string_view key);
+  /// The same under the decimal text of `key`.
+  bool AppendUnderFreeKey(Variant item, std::int32_t key);
   /// Inserts an item at `position` (1..Count+1), optionally under a key.
   void InsertAt(std::int32_t position, Variant item, std::optional<std::string_view> key = std::nullopt);
   /// Replaces the item at `position` by `item`, which takes its place without a key.
@@ -83,36 +90,46 @@ class Collection {
   Collection Copy(bool with_keys) const;
 
  private:
-  struct Slot;
+  struct SlotKey;
   struct KeyBlock;
+  struct Probe;
   struct KeyIndex;
+  struct Slot;
 
   Slot& SlotAt(std::int32_t position) noexcept;
   const Slot& SlotAt(std::int32_t position) const noexcept;
+  std::uint32_t OrdinalOf(std::int32_t position) const noexcept;
   void CheckPosition(std::int32_t position) const;
-  const KeyBlock* FindBlock(std::string_view key, std::uint32_t hash) const noexcept;
-  std::int32_t PositionOfBlock(const KeyBlock& block) const noexcept;
+  std::optional<std::int32_t> Find(const Probe& probe) const noexcept;
+  std::optional<std::int32_t> Scan(const Probe& probe) const noexcept;
+  bool EnsureIndex() const noexcept;
+  bool AppendUnderFree(Variant&& item, const Probe& probe);
   void GrowTo(std::int32_t wanted);
   void ShrinkIfSparse() noexcept;
   void MoveTo(Slot* fresh, std::int32_t capacity) noexcept;
-  void MakeRoomForOne(bool keyed);
-  void Place(std::int32_t position, Variant&& item, KeyBlock* key) noexcept;
+  void MakeRoomForOne();
+  void Place(std::int32_t position, Variant&& item, SlotKey key) noexcept;
   Variant Extract(std::int32_t position) noexcept;
-  void DropKey(KeyBlock* key) noexcept;
+  void Renumber(std::int32_t first, std::int32_t last, std::int32_t shift) noexcept;
+  void Register(SlotKey key, std::int32_t position) noexcept;
+  void DropKey(SlotKey key, std::int32_t position) noexcept;
   void TakeOver(Collection& other) noexcept;
 
   // Items live in a ring buffer of capacity_ slots (a power of two); position p is
-  // slots_[(head_ + p - 1) & (capacity_ - 1)]. A keyed slot points to its key's heap block,
-  // which holds the key's ordinal: its position is ordinal - base_ + 1, so prepending and
-  // removing the first item move base_ instead of renumbering. Keys are found through
-  // index_, built once the collection holds keys and more items than a quick scan covers.
+  // slots_[(head_ + p - 1) & (capacity_ - 1)] and has the ordinal base_ + p - 1 (modulo 2^32),
+  // so prepending and removing the first item move base_ instead of renumbering. index_ finds
+  // a key's ordinal from its hash; it is built at the first lookup among more items than a
+  // quick scan covers, and kept up to date from then on. No key ever held was a larger
+  // integer than highest_integer_key_, so a larger one needs no lookup.
   Slot* slots_ = nullptr;
   std::int32_t capacity_ = 0;
   std::int32_t head_ = 0;
   std::int32_t count_ = 0;
   std::int32_t keyed_count_ = 0;
-  std::int64_t base_ = 0;
-  std::unique_ptr<KeyIndex> index_;
+  std::uint32_t base_ = 0;
+  static constexpr std::int64_t kNoIntegerKey = std::int64_t{INT32_MIN} - 1;
+  std::int64_t highest_integer_key_ = kNoIntegerKey;
+  mutable std::unique_ptr<KeyIndex> index_;
 };
 
 }  // namespace quenlo
