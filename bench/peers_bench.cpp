@@ -562,6 +562,20 @@ void MeasureScalarArray(benchmark::State& state, const std::string& text, Parse 
 }
 
 void RegisterMemoryCases() {
+  // The same Longs appended with AddLast, which stores each under its position's text.
+  Register("memory/long_add_last/quenlo", [](benchmark::State& state) {
+    {
+      LiveBytesScope scope;
+      const TavrixPtr array = LongArray(kScalarCount);
+      SetBytesPerElement(state, scope.LiveBytes());
+    }
+    for (auto _ : state) {
+      TavrixPtr array = LongArray(kScalarCount);
+      state.PauseTiming();
+      Discard(std::move(array));
+      state.ResumeTiming();
+    }
+  });
   for (const ScalarKind kind : kScalarKinds) {
     const std::string prefix = "memory/" + ScalarKindName(kind) + "/";
     Register(prefix + "quenlo", [kind](benchmark::State& state) {
