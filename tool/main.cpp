@@ -29,7 +29,7 @@ constexpr std::string_view kFooter = R"(FILE may be "-" for standard input.
 
 Encoding: object strings are read and written as Windows-1252, as files written on the
 original platform are; --encoding utf-8 reads and writes UTF-8 instead. The listing of dump
-follows the same encoding. JSON is always UTF-8.
+is for people and, like JSON, is always UTF-8.
 
 JSON conversion (to-json):
   Map -> object (keys as text, in order); Array, Set, Stack, Queue -> array (Stack and Queue
@@ -136,7 +136,7 @@ decltype(auto) Convert(const std::string& path, Step&& step) {
 
 ExitCode Dump(const std::string& path, Encoding encoding) {
   const TavrixPtr tree = ReadTree(path, encoding);
-  WriteText(Convert(path, [&] { return tree->DebugPrint(); }) + "\r\n", encoding);
+  WriteBytes(Convert(path, [&] { return tree->DebugPrint(); }) + "\r\n");
   return kSuccess;
 }
 
