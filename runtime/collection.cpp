@@ -23,6 +23,8 @@ constexpr std::int32_t kScanLimit = 8;
 constexpr std::int32_t kFirstCapacity = 4;
 // The largest ring a 32-bit position can address as a power of two.
 constexpr std::int32_t kLargestCapacity = std::int32_t{1} << 30;
+// One pass over the whole key index costs about as much as this many single lookups.
+constexpr std::size_t kLookupsPerPass = 32;
 // Rings up to this size keep their room when they empty out.
 constexpr std::int32_t kShrinkFloor = 64;
 
@@ -213,6 +215,15 @@ struct Collection::KeyIndex {
 
   void Renumber(std::uint32_t hash, std::uint32_t from, std::uint32_t to) noexcept {
     entries[Locate(hash, from)].ordinal = to;
+  }
+
+  // Moves every entry of an ordinal from `first` to `last` by `shift`, in one pass without
+  // branches (an empty entry's ordinal means nothing, so it may move too).
+  void Shift(std::uint32_t first, std::uint32_t last, std::int32_t shift) noexcept {
+    const auto step = static_cast<std::uint32_t>(shift);
+    for (std::size_t i = 0; i <= mask; ++i) {
+      entries[i].ordinal += entries[i].ordinal - first <= last - first ? step : 0;
+    }
   }
 
   void Erase(std::uint32_t hash, std::uint32_t ordinal) noexcept {
@@ -553,20 +564,17 @@ Variant Collection::Extract(std::int32_t position) noexcept {
 }
 
 // Moves the index entries of the keys at positions first..last, whose ordinals changed by
-// `shift`. Entries are renumbered from the side they move towards, so that no two entries of
-// the same hash ever share an ordinal.
+// `shift`: a few are found one by one, many are moved in one pass over the table. Entries of
+// one hash are interchangeable, so the order of the moves does not matter.
 void Collection::Renumber(std::int32_t first, std::int32_t last, std::int32_t shift) noexcept {
-  if (index_ == nullptr) return;
-  auto renumber = [this, shift](std::int32_t position) {
+  if (index_ == nullptr || first > last) return;
+  const auto step = static_cast<std::uint32_t>(shift);
+  if (static_cast<std::size_t>(last - first + 1) * kLookupsPerPass > index_->mask + 1) {
+    return index_->Shift(OrdinalOf(first) - step, OrdinalOf(last) - step, shift);
+  }
+  for (std::int32_t position = first; position <= last; ++position) {
     const SlotKey key = SlotAt(position).key;
-    if (key.IsNone()) return;
-    const std::uint32_t ordinal = OrdinalOf(position);
-    index_->Renumber(key.Hash(), ordinal - static_cast<std::uint32_t>(shift), ordinal);
-  };
-  if (shift > 0) {
-    for (std::int32_t position = last; position >= first; --position) renumber(position);
-  } else {
-    for (std::int32_t position = first; position <= last; ++position) renumber(position);
+    if (!key.IsNone()) index_->Renumber(key.Hash(), OrdinalOf(position) - step, OrdinalOf(position));
   }
 }
 
