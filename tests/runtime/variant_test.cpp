@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
@@ -12,54 +13,39 @@
 namespace quenlo {
 namespace {
 
-int ErrorNumberOf(auto&& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Number();
-  }
+int ErrorNumberOf(auto&& action) try {
+  action();
   return 0;
+} catch (const Error& error) {
+  return error.Number();
 }
 
 class Plain : public Object {};
 
-TEST(VariantTest, IntegerConstructorsFollowTheLiteralRule) {
-  EXPECT_EQ(Variant(5).Type(), vbInteger);
-  EXPECT_EQ(Variant(-32768).Type(), vbInteger);
-  EXPECT_EQ(Variant(32767).Type(), vbInteger);
-  EXPECT_EQ(Variant(32768).Type(), vbLong);
-  EXPECT_EQ(Variant(-32769).Type(), vbLong);
-  EXPECT_EQ(Variant(2147483647L).Type(), vbLong);
-  EXPECT_EQ(Variant(2147483648LL).Type(), vbDouble);
-  EXPECT_EQ(Variant(2147483648LL).AsDouble(), 2147483648.0);
-  EXPECT_EQ(Variant(-2147483648LL).Type(), vbLong);
-  EXPECT_EQ(Variant(40000u).Type(), vbLong);
-  EXPECT_EQ(Variant(18446744073709551615ULL).Type(), vbDouble);
-  EXPECT_EQ(Variant(static_cast<short>(7)).AsInteger(), 7);
-  EXPECT_EQ(Variant(static_cast<unsigned char>(200)).AsByte(), 200);
-  EXPECT_EQ(Variant(1.5f).Type(), vbSingle);
-  EXPECT_EQ(Variant(1.5).Type(), vbDouble);
-  EXPECT_EQ(Variant(true).Type(), vbBoolean);
-  EXPECT_EQ(Variant("x").Type(), vbString);
-  EXPECT_EQ(Variant(Currency::FromScaled(5)).Type(), vbCurrency);
-  EXPECT_EQ(Variant(Date{1.5}).Type(), vbDate);
-  EXPECT_EQ(Variant(Decimal{}).Type(), vbDecimal);
-  EXPECT_TRUE(Variant().IsEmpty());
+// Each value, type pair of the arguments: the value has that type.
+void ExpectTypes() {}
+void ExpectTypes(const Variant& value, int type, const auto&... rest) {
+  EXPECT_EQ(value.Type(), type) << value;
+  ExpectTypes(rest...);
 }
 
-TEST(VariantTest, NamedConstructorsGiveTheirTypes) {
-  EXPECT_TRUE(Variant::Null().IsNull());
-  EXPECT_TRUE(Variant::Missing().IsMissing());
-  EXPECT_EQ(Variant::Missing().Type(), vbError);
-  EXPECT_EQ(Variant::Missing().AsErrorCode(), kMissingErrorCode);
-  EXPECT_FALSE(Variant::Error(5).IsMissing());
-  EXPECT_TRUE(Variant::Nothing().IsObject());
-  EXPECT_TRUE(Variant::Nothing().IsNothing());
-  EXPECT_EQ(Variant::Integer(3).AsInteger(), 3);
-  EXPECT_EQ(Variant::Long(3).AsLong(), 3);
-  EXPECT_EQ(Variant::Byte(3).AsByte(), 3);
-  EXPECT_EQ(Variant::Array({1, "a"}).Type(), vbArray + vbVariant);
-  EXPECT_TRUE(Variant::Array({}).IsArray());
+// Each pair of the arguments is strictly equal, or with `equal` false is not.
+void ExpectStrictlyEqual(bool) {}
+void ExpectStrictlyEqual(bool equal, const Variant& a, const Variant& b, const auto&... rest) {
+  EXPECT_EQ(a == b, equal) << a << " vs " << b;
+  ExpectStrictlyEqual(equal, rest...);
+}
+
+TEST(VariantTest, ConstructorsFollowTheLiteralRule) {
+  ExpectTypes(-32768, vbInteger, 32767, vbInteger, 32768, vbLong, -32769, vbLong, 2147483647L, vbLong,
+              -2147483648LL, vbLong, 2147483648LL, vbDouble, 40000u, vbLong, 18446744073709551615ULL,
+              vbDouble, short{7}, vbInteger, std::uint8_t{200}, vbByte, 1.5f, vbSingle, 1.5, vbDouble, true,
+              vbBoolean, "x", vbString, Currency{}, vbCurrency, Date{1.5}, vbDate, Decimal{}, vbDecimal,
+              Variant::Null(), vbNull, Variant(), vbEmpty, Variant::Missing(), vbError, Variant::Nothing(),
+              vbObject, Variant::Array({1, "a"}), vbArray + vbVariant);
+  EXPECT_EQ(Variant(2147483648LL).AsDouble(), 2147483648.0);
+  EXPECT_TRUE(Variant::Missing().IsMissing() && !Variant::Error(5).IsMissing() &&
+              Variant::Nothing().IsNothing());
 }
 
 TEST(VariantTest, TypedReadsOfAnotherTypeRaiseTypeMismatch) {
@@ -68,69 +54,51 @@ TEST(VariantTest, TypedReadsOfAnotherTypeRaiseTypeMismatch) {
   EXPECT_EQ(ErrorNumberOf([&] { (void)integer.AsString(); }), err::kTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([&] { (void)integer.AsObject(); }), err::kTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([&] { (void)integer.AsArray(); }), err::kTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([] { (void)Variant("5").AsInteger(); }), err::kTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([] { (void)Variant().AsDouble(); }), err::kTypeMismatch);
 }
 
-TEST(VariantTest, StringsOfEveryLengthSurviveCopyAndMove) {
+TEST(VariantTest, StringsOfEveryLengthSurviveCopyMoveAndSelfAssignment) {
   for (const std::size_t length : {0u, 1u, 15u, 16u, 17u, 100u}) {
     const std::string text(length, 'q');
     Variant original(text);
     Variant copy = original;
-    EXPECT_EQ(copy.AsString(), text);
     Variant moved = std::move(copy);
-    EXPECT_EQ(moved.AsString(), text);
     EXPECT_TRUE(copy.IsEmpty());  // NOLINT(bugprone-use-after-move): a moved-from Variant is Empty
     original = Variant("other");
-    EXPECT_EQ(moved.AsString(), text);
     const Variant& same = moved;
-    moved = same;  // self-assignment keeps the value
+    moved = same;
     EXPECT_EQ(moved.AsString(), text);
   }
 }
 
-TEST(VariantTest, CopyingAnArrayCopiesItsElements) {
+TEST(VariantTest, CopyingAnArrayCopiesItsElementsAndAnObjectIsShared) {
   Variant array = Variant::Array({1, std::string(40, 'z'), Variant::Array({2})});
   Variant copy = array;
   array = Variant(7);
-  ASSERT_EQ(copy.AsArray().size(), 3u);
-  EXPECT_EQ(copy.AsArray()[1].AsString(), std::string(40, 'z'));
-  EXPECT_EQ(copy.AsArray()[2].AsArray()[0].AsInteger(), 2);
-  // Assigning an element of an array to the array itself.
-  copy = copy.AsArray()[1];
+  EXPECT_EQ(copy, Variant::Array({1, std::string(40, 'z'), Variant::Array({2})}));
+  copy = copy.AsArray()[1];  // an element of the array assigned to the array itself
   EXPECT_EQ(copy.AsString(), std::string(40, 'z'));
-}
 
-TEST(VariantTest, CopyingAnObjectSharesIt) {
   auto object = std::make_shared<Plain>();
   Variant held(object);
-  EXPECT_EQ(object.use_count(), 2);
-  Variant copy = held;
-  EXPECT_EQ(object.use_count(), 3);
-  EXPECT_EQ(copy.AsObject().get(), object.get());
+  Variant shared = held;
+  EXPECT_EQ(shared.ObjectAs<Plain>(), object);
   Variant moved = std::move(held);
   EXPECT_EQ(object.use_count(), 3);
-  copy = Variant();
+  shared = Variant();
   moved = Variant("x");
   EXPECT_EQ(object.use_count(), 1);
-  EXPECT_EQ(Variant(object).ObjectAs<Plain>(), object);
 }
 
 TEST(VariantTest, StrictEqualityNeedsTheSameTypeAndValue) {
-  EXPECT_EQ(Variant(5), Variant::Integer(5));
-  EXPECT_NE(Variant(5), Variant::Long(5));
-  EXPECT_NE(Variant(5), Variant("5"));
-  EXPECT_EQ(Variant(std::string(30, 'a')), Variant(std::string(30, 'a')));
-  EXPECT_NE(Variant(std::string(30, 'a')), Variant(std::string(31, 'a')));
-  EXPECT_EQ(Variant::Null(), Variant::Null());
-  EXPECT_EQ(Variant::Array({1, "b"}), Variant::Array({1, "b"}));
-  EXPECT_NE(Variant::Array({1, "b"}), Variant::Array({1, "c"}));
+  const auto a = std::make_shared<Plain>();
+  const std::string text(30, 'a');
   // Decimals compare by value: 1.5 with scale 1 equals 1.50 with scale 2.
-  EXPECT_EQ(Variant(Decimal{15, 0, 1, false}), Variant(Decimal{150, 0, 2, false}));
-  auto a = std::make_shared<Plain>();
-  EXPECT_EQ(Variant(a), Variant(a));
-  EXPECT_NE(Variant(a), Variant(std::make_shared<Plain>()));
-  EXPECT_EQ(Variant::Nothing(), Variant::Nothing());
+  ExpectStrictlyEqual(true, 5, Variant::Integer(5), text, text, Variant::Null(), Variant::Null(), Variant(a),
+                      Variant(a), Variant::Nothing(), Variant::Nothing(), Decimal{15, 0, 1, false},
+                      Decimal{150, 0, 2, false});
+  ExpectStrictlyEqual(false, 5, Variant::Long(5), 5, "5", text, text + "a", Variant::Array({1, "b"}),
+                      Variant::Array({1, "c"}), Variant(a), Variant(std::make_shared<Plain>()));
 }
 
 TEST(VariantTest, PrintsTypeNameAndText) {
