@@ -10,17 +10,12 @@ namespace {
 using namespace quenlo::testing;
 
 TEST(TavrixStores, AMapReplacesInPlaceOrAddsUnderTheKeyText) {
-  const TavrixPtr map = Make(KindMap);
-  map->Item("k", 1);
-  map->Item("b", 2);
-  map->Item("k", 3);
+  const TavrixPtr map = MapOf("k", 1, "b", 2, "k", 3);
   map->Item(2, "by position");  // a number names a position; the key stays
   map->Item(9, "nine");         // no position 9: a new key that stays a number
   EXPECT_EQ(KeysOf(*map), (Values{"k", "b", 9}));
   EXPECT_EQ(ElementsOf(*map), (Values{3, "by position", "nine"}));
-  EXPECT_EQ(map->Item(), Variant(3));
   EXPECT_EQ(map->Item("9"), Variant("nine"));
-
   // The text "5" is a key but the number 5 names no position: refused, nothing added.
   map->Item("5", "text key");
   ExpectError([&] { map->Item(5, "again"); }, err::kDuplicateKey);
@@ -28,15 +23,17 @@ TEST(TavrixStores, AMapReplacesInPlaceOrAddsUnderTheKeyText) {
   EXPECT_EQ(KeysOf(*map), (Values{"k", "b", 9, "5"}));
 }
 
-TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextOrReplacesWithoutAKey) {
-  const TavrixPtr array = Make(KindUnboundedArray);
+TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextUnlessTakenOrReplacesWithoutAKey) {
+  const TavrixPtr array = Make(KindUnboundedArray, {"a", "b", "c"});
+  array->Remove(1);     // "b" keeps the key "2", "c" the key "3"
+  array->Item(3, "d");  // past the end, but "3" belongs to "c": no key
   array->Item(10, "x");
   array->Item("name", "y");
-  EXPECT_EQ(ElementsOf(*array), (Values{"x", "y"}));
-  EXPECT_TRUE(HasKey(*array, "10") && HasKey(*array, "name") && !HasKey(*array, "1"));
-  array->Item(1, "z");
-  EXPECT_FALSE(HasKey(*array, "10"));
-  ExpectError([&] { array->IsString(1); }, err::kInvalidProcedureCall);
+  array->Item(1, "z");  // replaces "b", and its key "2" with it
+  EXPECT_EQ(ElementsOf(*array), (Values{"z", "c", "d", "x", "y"}));
+  EXPECT_EQ(array->Item("3"), Variant("c"));
+  EXPECT_TRUE(HasKey(*array, "10") && HasKey(*array, "name") && !HasKey(*array, "2"));
+  ExpectError([&] { array->IsString(1); }, err::kInvalidProcedureCall);  // no key "1"
 
   const TavrixPtr full = Make(KindBoundedArray, {"a", "b"});
   full->Item(2, "c");
@@ -44,8 +41,6 @@ TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextOrReplacesWithoutAKey) {
   ExpectError([&] { full->Item("1", "c"); }, ErrSubscriptOutOfRange);  // a text is never <= a number
   ExpectError([&] { full->Item(Variant::Null(), "c"); }, err::kInvalidUseOfNull);
   EXPECT_EQ(ElementsOf(*full), (Values{"a", "c"}));
-  ExpectError([&] { Make(KindBoundedArray, {}, 0)->Item(1, "v"); }, ErrSubscriptOutOfRange);
-
   // Made with another negative bound, an array accepts only indexes up to its count.
   const TavrixPtr odd = Tavrix::Create();
   odd->SetArray(-3);
@@ -54,18 +49,8 @@ TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextOrReplacesWithoutAKey) {
   EXPECT_EQ(odd->Item("0"), Variant("zero"));
 }
 
-TEST(TavrixStores, AnArrayAppendWhoseKeyTextIsTakenStoresWithoutAKey) {
-  const TavrixPtr array = Make(KindUnboundedArray, {"a", "b", "c"});
-  array->Remove(1);     // "b" keeps the key "2", "c" the key "3"
-  array->Item(3, "d");  // past the end, but "3" belongs to "c"
-  EXPECT_EQ(ElementsOf(*array), (Values{"b", "c", "d"}));
-  EXPECT_EQ(array->Item("3"), Variant("c"));
-}
-
 TEST(TavrixStores, AVariantKeepsItsValueUnderTheIndexText) {
-  const TavrixPtr t = Tavrix::Create();
-  t->Item(1, 12345);
-  EXPECT_EQ(t->Length(), 5);
+  const TavrixPtr t = Make(KindVariant, {12345});
   t->Item(2, "xy");
   EXPECT_EQ(t->Length(), 5);  // still the value at position 1
   t->Item(1, 7);              // removes the element 1 names, appends under "1"
@@ -86,17 +71,11 @@ TEST(TavrixItem, KindsLengthAndTheProxy) {
   }
   EXPECT_EQ(Make(KindSet, {"only"})->Item(), Variant("only"));
   ExpectError([&] { Make(KindMap)->Item("none"); }, err::kInvalidProcedureCall);
-
-  const TavrixPtr t = Tavrix::Create();
-  ExpectError([&] { t->Length(); }, err::kSubscriptOutOfRange);
-  t->Item(1, "h\xC3\xA9!");  // three characters
-  EXPECT_EQ(t->Length(), 3);
-  t->Item(1, Variant::Null());
-  EXPECT_EQ(t->Length(), 0);
-  EXPECT_EQ(Make(KindStack)->Length(), 0);
+  ExpectError([&] { Tavrix::Create()->Length(); }, err::kSubscriptOutOfRange);
+  EXPECT_EQ(Make(KindVariant, {"h\xC3\xA9!"})->Length(), 3);  // characters, not bytes
+  EXPECT_EQ(Make(KindVariant, {Variant::Null()})->Length(), 0);
   EXPECT_EQ(Make(KindQueue, {1, 2})->Length(), 2);
   ExpectError([&] { Make(KindNil)->Length(); }, ErrInvalidOperation);
-
   const TavrixPtr map = Make(KindMap);
   (*map)["a"] = 5;
   EXPECT_EQ((*map)["a"].Get(), Variant(5));
@@ -106,57 +85,36 @@ TEST(TavrixExists, KeysOrPositionsOfAMapValuesOfSequences) {
   const TavrixPtr map = Make(KindMap, {"a", "b", "c"});
   EXPECT_TRUE(map->Exists(2) && map->Exists("c"));
   EXPECT_FALSE(map->Exists(4) || map->Exists("zz") || map->Exists(Variant::Array({1})));
-
   const TavrixPtr nested = Tavrix::Create();
   const TavrixPtr array = Make(KindUnboundedArray, {2, nested});
-  EXPECT_TRUE(array->Exists(2.0) && array->Exists(nested));
+  EXPECT_TRUE(array->Exists(2.0) && array->Exists(nested) && Make(KindQueue, {"q"})->Exists("q"));
   EXPECT_FALSE(array->Exists(Tavrix::Create()) || array->Exists("2") || array->Exists(Variant::Null()) ||
-               array->Exists(Variant::Array({2})));
-  EXPECT_TRUE(Make(KindQueue, {"q"})->Exists("q"));
-  EXPECT_FALSE(Make(KindVariant, {5})->Exists(5));
-  EXPECT_FALSE(Make(KindNil)->Exists(1));
+               array->Exists(Variant::Array({2})) || Make(KindVariant, {5})->Exists(5) ||
+               Make(KindNil)->Exists(1));
 }
 
 TEST(TavrixGetKeys, AnUnboundedArrayOfTheKeysUnderTheirPositions) {
-  EXPECT_EQ(Make(KindMap)->GetKeys()->Length(), 0);
   const TavrixPtr map = Make(KindMap, {"k", 9});
   const TavrixPtr keys = map->GetKeys();
-  EXPECT_EQ(keys->Kind(), KindUnboundedArray);
-  EXPECT_EQ(keys->Bound(), -1);
+  EXPECT_TRUE(keys->Kind() == KindUnboundedArray && keys->Bound() == -1);
   EXPECT_TRUE(keys->IsString(1) && keys->IsInteger(2));
   keys->AddLast("new");
   EXPECT_EQ(map->Length(), 2);
+  EXPECT_EQ(Make(KindMap)->GetKeys()->Length(), 0);
   ExpectError([&] { Make(KindUnboundedArray)->GetKeys(); }, ErrInvalidOperation);
-  ExpectError([&] { Make(KindVariant)->GetKeys(); }, ErrInvalidOperation);
 }
 
 TEST(TavrixPredicates, TestTheElementUnderTheIndexText) {
-  const TavrixPtr t = Make(KindVariant, {Variant::Long(5)});
-  EXPECT_TRUE(t->IsLong() && !t->IsInteger() && t->IsNumeric());
-  t->Item(1, Variant::Integer(5));
-  EXPECT_TRUE(!t->IsLong() && t->IsInteger());
-
-  const TavrixPtr map = Make(KindMap);
-  const Variant values[] = {Variant::Long(1),
-                            "under one",
-                            "12",
-                            Tavrix::Create(),
-                            Variant::Null(),
-                            true,
-                            1.5,
-                            1.5f,
-                            Currency::FromScaled(15000),
-                            Date{46000.0},
-                            Variant(),
-                            Variant::Array({1})};
-  const char* keys[] = {"first", "1", "n", "o", "z", "b", "d", "s", "c", "date", "e", "arr"};
-  for (int i = 0; i < 12; ++i) map->Item(keys[i], values[i]);
+  const TavrixPtr map =
+      MapOf("l", Variant::Long(1), "1", "under one", "n", "12", "o", Tavrix::Create(), "z", Variant::Null(),
+            "b", true, "d", 1.5, "s", 1.5f, "c", Currency::FromScaled(15000), "t", Date{46000.0}, "e",
+            Variant(), "a", Variant::Array({1}));
   EXPECT_TRUE(!map->IsLong(1) && map->IsString(1));  // the key "1", not the first entry
+  EXPECT_TRUE(map->IsLong("l") && !map->IsInteger("l"));
   EXPECT_TRUE(map->IsNumeric("n") && map->IsString("n") && !map->IsArray("n"));
   EXPECT_TRUE(map->IsObject("o") && map->IsNull("z") && !map->IsEmpty("z"));
   EXPECT_TRUE(map->IsBoolean("b") && map->IsDouble("d") && map->IsSingle("s") && map->IsCurrency("c"));
-  EXPECT_TRUE(map->IsDate("date") && map->IsEmpty("e") && map->IsArray("arr"));
-
+  EXPECT_TRUE(map->IsDate("t") && map->IsEmpty("e") && map->IsArray("a"));
   ExpectError([&] { map->IsLong("missing"); }, err::kInvalidProcedureCall);
   ExpectError([&] { map->IsLong(Variant::Null()); }, err::kInvalidUseOfNull);
   ExpectError([&] { Make(KindNil)->IsEmpty(); }, err::kObjectNotSet);

@@ -13,27 +13,20 @@
 
 namespace quenlo::testing {
 
-/// The text of one of the library's own errors; "" for any other number.
-inline std::string OwnErrorText(std::int32_t number) {
-  if (number == ErrSubscriptOutOfRange) return "Subscript out of range";
-  if (number == ErrDuplicateValue) return "Duplicate value not allowed";
-  if (number == ErrInvalidOperation) return "Operation not valid for this data type";
-  return "";
-}
-
-/// Expects `call` to raise `number`: the library's errors with the source "Tavrix" and their
-/// text, any other number with the runtime's source.
+/// Expects `call` to raise `number`: the library's own errors with the source "Tavrix" and
+/// their text, any other number with the runtime's source and classic text.
 inline void ExpectError(auto&& call, std::int32_t number) {
+  const std::string_view own_text = number == ErrSubscriptOutOfRange ? "Subscript out of range"
+                                    : number == ErrDuplicateValue    ? "Duplicate value not allowed"
+                                    : number == ErrInvalidOperation ? "Operation not valid for this data type"
+                                                                    : "";
   try {
     call();
     ADD_FAILURE() << "no error was raised, expected " << number;
   } catch (const Error& error) {
-    const std::string own_text = OwnErrorText(number);
     EXPECT_EQ(error.Number(), number);
     EXPECT_EQ(error.Source(), own_text.empty() ? "Quenlo" : "Tavrix");
-    if (!own_text.empty()) {
-      EXPECT_EQ(error.Description(), own_text);
-    }
+    EXPECT_EQ(error.Description(), own_text.empty() ? RuntimeErrorText(number) : own_text);
   }
 }
 
@@ -45,10 +38,10 @@ inline TavrixPtr Make(TavrixKind kind, std::initializer_list<Variant> elements =
   if (kind == KindMap) t->SetMap();
   if (kind == KindBoundedArray || kind == KindUnboundedArray)
     t->SetArray(kind == KindBoundedArray ? bound : -1);
-  if (kind == KindSet) t->SetSet(std::vector<Variant>(elements));
   if (kind == KindStack) t->SetStack();
   if (kind == KindQueue) t->SetQueue();
   if (kind == KindNil) t->SetNil();
+  if (kind == KindSet) t->SetSet(std::vector<Variant>(elements));
   for (const Variant& element : kind == KindSet ? std::initializer_list<Variant>{} : elements) {
     if (kind == KindStack || kind == KindQueue) t->Push(element);
     if (kind == KindVariant) t->Item(1, element);
@@ -57,27 +50,33 @@ inline TavrixPtr Make(TavrixKind kind, std::initializer_list<Variant> elements =
   return t;
 }
 
+/// A Map storing each key, value pair of the arguments in turn through Item.
+inline TavrixPtr MapOf(const auto&... keys_and_values) {
+  const TavrixPtr map = Make(KindMap);
+  const Variant list[] = {Variant(keys_and_values)...};
+  for (std::size_t key = 0; key + 1 < std::size(list); key += 2) map->Item(list[key], list[key + 1]);
+  return map;
+}
+
+using Values = std::vector<Variant>;
+
 /// The elements Item reads by position (Map, Arrays, Set).
-inline std::vector<Variant> ElementsOf(const Tavrix& t) {
-  std::vector<Variant> elements;
+inline Values ElementsOf(const Tavrix& t) {
+  Values elements;
   for (std::int32_t position = 1; position <= t.Length(); ++position) elements.push_back(t.Item(position));
   return elements;
 }
 
-inline std::vector<Variant> KeysOf(const Tavrix& map) {
+inline Values KeysOf(const Tavrix& map) {
   return ElementsOf(*map.GetKeys());
 }
 
 /// Whether an element is stored under `key_text`.
-inline bool HasKey(const Tavrix& t, const std::string& key_text) {
-  try {
-    t.Item(key_text);
-    return true;
-  } catch (const Error&) {
-    return false;
-  }
+inline bool HasKey(const Tavrix& t, const std::string& key_text) try {
+  t.Item(key_text);
+  return true;
+} catch (const Error&) {
+  return false;
 }
-
-using Values = std::vector<Variant>;
 
 }  // namespace quenlo::testing
