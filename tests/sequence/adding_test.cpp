@@ -9,55 +9,39 @@ namespace {
 
 using namespace quenlo::testing;
 
-TEST(TavrixAddMap, KeysAreAddedWithANullValueInOrder) {
-  const TavrixPtr map = Make(KindMap);
-  EXPECT_TRUE(map->AddLast("a").IsEmpty());
-  map->AddLast("b");
-  EXPECT_TRUE(map->AddFirst("c").IsEmpty());
-  map->AddLast(4);
-  EXPECT_EQ(KeysOf(*map), (Values{"c", "a", "b", 4}));
-  EXPECT_TRUE(map->IsNull("a") && map->IsNull("c") && map->IsNull(4));
+TEST(TavrixAddMap, KeysAreAddedWithANullValueAddFirstAlwaysFirst) {
+  const TavrixPtr map = Make(KindMap, {2, "a"});
+  EXPECT_TRUE(map->AddLast("b").IsEmpty());
+  EXPECT_TRUE(map->AddFirst("c").IsEmpty());  // first, also before a number key
+  EXPECT_EQ(KeysOf(*map), (Values{"c", 2, "a", "b"}));
+  map->Item("c", 1);
+  EXPECT_EQ(ElementsOf(*map), (Values{1, Variant::Null(), Variant::Null(), Variant::Null()}));
 
   ExpectError([&] { map->AddLast("a"); }, ErrDuplicateValue);
-  ExpectError([&] { map->AddFirst(2); }, ErrDuplicateValue);  // a number is looked up as a position
+  ExpectError([&] { map->AddFirst(3); }, ErrDuplicateValue);  // a number is looked up as a position
   ExpectError([&] { map->AddLast(Variant::Null()); }, err::kInvalidUseOfNull);
   ExpectError([&] { map->AddFirst(Variant::Array({1})); }, err::kTypeMismatch);
   map->AddLast("7");
   ExpectError([&] { map->AddFirst(7); }, err::kDuplicateKey);  // no position 7, but the text is a key
-  EXPECT_EQ(KeysOf(*map), (Values{"c", "a", "b", 4, "7"}));
+  EXPECT_EQ(KeysOf(*map), (Values{"c", 2, "a", "b", "7"}));
 }
 
-TEST(TavrixAddMap, AddFirstPutsTheNewKeyFirstWhateverTheFirstKeyIs) {
-  const TavrixPtr map = Make(KindMap, {2, "p", "q"});
-  map->AddFirst("first");
-  EXPECT_EQ(KeysOf(*map), (Values{"first", 2, "p", "q"}));
-  map->Item("first", 1);
-  EXPECT_EQ(map->Item(1), Variant(1));  // Keys and Values stay parallel
-}
-
-TEST(TavrixAddArray, AddLastKeysByPositionAddFirstOnlyOnAnEmptyArray) {
+TEST(TavrixAddArray, AddLastKeysByPositionUnlessTakenAddFirstKeysOnlyOnAnEmptyArray) {
   const TavrixPtr array = Make(KindBoundedArray, {}, 3);
   EXPECT_TRUE(array->AddFirst("one").IsEmpty());
   EXPECT_TRUE(array->AddLast("two").IsEmpty());
   array->AddFirst("zero");
   EXPECT_EQ(ElementsOf(*array), (Values{"zero", "one", "two"}));
   EXPECT_EQ(array->Item("1"), Variant("one"));
-  EXPECT_EQ(array->Item("2"), Variant("two"));
   EXPECT_FALSE(HasKey(*array, "3"));
 
-  const TavrixPtr unbounded = Make(KindUnboundedArray);
-  for (int i = 1; i <= 10000; ++i) unbounded->AddLast(i);
-  EXPECT_EQ(unbounded->Item("10000"), Variant(10000));
-}
-
-TEST(TavrixAddArray, AddLastAfterRemoveStoresWithoutAKeyWhenItsTextIsTaken) {
-  const TavrixPtr array = Make(KindUnboundedArray, {"a", "b", "c"});
-  array->Remove(1);
-  array->AddLast("d");  // "3" still belongs to "c"
-  array->AddLast("e");
-  EXPECT_EQ(ElementsOf(*array), (Values{"b", "c", "d", "e"}));
-  EXPECT_EQ(array->Item("3"), Variant("c"));
-  EXPECT_EQ(array->Item("4"), Variant("e"));
+  const TavrixPtr unbounded = Make(KindUnboundedArray, {"a", "b", "c"});
+  unbounded->Remove(1);
+  unbounded->AddLast("d");  // "3" still belongs to "c"
+  for (int i = 5; i <= 12; ++i) unbounded->AddLast(i);
+  EXPECT_EQ(ElementsOf(*unbounded), (Values{"b", "c", "d", 5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_EQ(unbounded->Item("3"), Variant("c"));
+  EXPECT_EQ(unbounded->Item("11"), Variant(12));  // the count plus 1
 }
 
 TEST(TavrixInsert, PlacesBeforeAnExistingElementWithoutAKey) {
@@ -86,9 +70,6 @@ TEST(TavrixAddArray, TheBoundLimitsEveryAdditionAgainAfterRemoveAll) {
     array->Insert(1, "y");
   }
   EXPECT_EQ(ElementsOf(*array), (Values{"y", "x"}));
-  const TavrixPtr none = Make(KindBoundedArray, {}, 0);
-  ExpectError([&] { none->AddLast(1); }, ErrSubscriptOutOfRange);
-  ExpectError([&] { none->AddFirst(1); }, ErrSubscriptOutOfRange);
 }
 
 TEST(TavrixSequence, KindsThatRefuseAddingAndRemoving) {
@@ -100,9 +81,7 @@ TEST(TavrixSequence, KindsThatRefuseAddingAndRemoving) {
       ExpectError([&] { call(*t); }, ErrInvalidOperation);
     }
     EXPECT_EQ(t->Kind(), kind);
-    if (kind != KindNil) {
-      EXPECT_EQ(t->Find(1), -1);  // nothing was added
-    }
+    EXPECT_TRUE(kind == KindNil || t->Find(1) == -1);  // nothing was added
   }
   const TavrixPtr map = Make(KindMap, {"a"});
   ExpectError([&] { map->Insert(1, "b"); }, ErrInvalidOperation);
