@@ -62,8 +62,6 @@ TEST(TavrixCopying, OneLevelCopiesShareNestedObjects) {
   EXPECT_TRUE(target->Kind() == KindBoundedArray && target->Bound() == 3 && target->Tag() == "kept");
   EXPECT_EQ(ElementsOf(*target), (Values{"x", "y"}));
   EXPECT_FALSE(HasKey(*target, "1") || HasKey(*Make(KindSet, {1})->Clone(), "1"));
-  target->AddLast("z");
-  EXPECT_EQ(array->Length(), 2);
   target->Become(Make(KindNil));
   EXPECT_EQ(target->Kind(), KindNil);
 }
@@ -99,7 +97,6 @@ TEST(TavrixRelease, AMillionLevelChainAndAWideTreeWithSharedElements) {
   std::weak_ptr<Tavrix> twice_held;
   {
     const TavrixPtr root = Make(KindUnboundedArray);
-    root->AddLast(Make(KindStack, {Tavrix::Create(), Tavrix::Create()}));
     const TavrixPtr twice = Make(KindQueue, {Variant::Array({Variant(Tavrix::Create())})});
     twice_held = twice;
     root->AddLast(twice);
