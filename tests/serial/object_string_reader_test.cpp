@@ -145,6 +145,34 @@ TEST(ObjectStringReader, AcceptsWhatTheWriterNeverWrites) {
   EXPECT_EQ(Read(R"(\11000\[\8\x, \8\y])")->Length(), 2);               // split at the comma
 }
 
+TEST(ObjectStringReader, KeepsEachLevelsElementsAndKeysApartAcrossNesting) {
+  const TavrixPtr map = Read(R"(\11000\{a: \11000\[\2\1, \11000\{b: \2\2, c: \2\3}, \2\4], d: \2\5})");
+  ASSERT_EQ(map->Length(), 2);
+  EXPECT_EQ(map->GetKeys()->Item(2), Variant("d"));
+  EXPECT_EQ(map->Item("d"), Variant::Integer(5));
+  const TavrixPtr array = NestedAt(*map, 1);
+  ASSERT_EQ(array->Length(), 3);
+  EXPECT_EQ(array->Item(1), Variant::Integer(1));
+  EXPECT_EQ(array->Item(3), Variant::Integer(4));
+  const TavrixPtr inner = NestedAt(*array, 2);
+  ASSERT_EQ(inner->Length(), 2);
+  EXPECT_EQ(inner->GetKeys()->Item(1), Variant("b"));
+  EXPECT_EQ(inner->Item("c"), Variant::Integer(3));
+}
+
+TEST(ObjectStringReader, ReadsOnPastTheTopLevelClosingMark) {
+  const TavrixPtr array = Read(R"(\11000\[\2\1] \11000\{a: \2\2}, \2\3])");
+  ASSERT_EQ(array->Length(), 3);
+  EXPECT_EQ(NestedAt(*array, 2)->Item("a"), Variant::Integer(2));
+  const TavrixPtr map = Read(R"(\11000\{a: \2\1} b, \11000\[\11000\{c, \2\2}]})");
+  ASSERT_EQ(map->Length(), 2);
+  EXPECT_EQ(NestedAt(*NestedAt(*map, 2), 1)->Item("c"), Variant::Integer(2));
+  // At the top level a run of spaces is a key like any other.
+  const TavrixPtr empty_key = Read(R"(\11000\{: , \2\1})");
+  ASSERT_EQ(empty_key->Length(), 1);
+  EXPECT_EQ(empty_key->GetKeys()->Item(1), Variant(""));
+}
+
 TEST(ObjectStringReader, NestedLevelsSeeTheirTokensWithoutEmptyOnes) {
   ExpectReadFails(5, R"(\11000\[\2\1, , \2\2])");
   const TavrixPtr outer = Read(R"(\11000\[\11000\[\2\1, , \2\2]])");
@@ -204,6 +232,9 @@ TEST(ObjectStringReader, RaisesTheErrorsOfItsTableAndChangesNothing) {
   ExpectReadFails(9, R"(\11000\[\11000\])");
   ExpectReadFails(9, R"(\11000\[\2\1, \11000\)");  // a header token that is the last token
   ExpectReadFails(9, R"(\11000\[\11000\[\2\1)");
+  // A nested container without its closing mark fails so, whatever fails inside it.
+  ExpectReadFails(9, R"(\11000\[\11000\[\2\x)");
+  ExpectReadFails(9, R"(\11000\{a: \11000\{b: \2\1, b: \2\2)");
   ExpectReadFails(457, R"(\11000\{a: \2\1, a: \2\2})");
   ExpectReadFails(5, R"(\11000\[\11001\{}])");
   ExpectReadFails(5, R"(\11000\[\11000\[\2\1, \11000\{a: x}]])");  // from inside a nested level
