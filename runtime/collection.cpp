@@ -173,14 +173,15 @@ struct Collection::KeyIndex {
 
   static std::uint32_t TagOf(std::uint32_t hash) noexcept { return hash | 0x80000000u; }
 
-  // Calls `matches` with the ordinal of each entry of that hash until it answers true.
+  // Calls `matches` with the ordinal of each entry of that hash until it answers true, and
+  // gives that entry, or nothing.
   template <class Matches>
-  std::optional<std::uint32_t> Find(std::uint32_t hash, Matches&& matches) const noexcept {
+  const Entry* Find(std::uint32_t hash, Matches&& matches) const noexcept {
     const std::uint32_t tag = TagOf(hash);
     for (std::size_t i = tag & mask; entries[i].tag != 0; i = (i + 1) & mask) {
-      if (entries[i].tag == tag && matches(entries[i].ordinal)) return entries[i].ordinal;
+      if (entries[i].tag == tag && matches(entries[i].ordinal)) return &entries[i];
     }
-    return std::nullopt;
+    return nullptr;
   }
 
   // Makes room for `wanted` keys; false, with nothing changed, when memory runs out.
@@ -307,9 +308,9 @@ std::int32_t Collection::PositionOf(const Variant& index) const {
   const Variant& named = index.IsObject() ? plain : index;
   switch (named.Type()) {
     case vbString: {
-      const std::optional<std::int32_t> position = FindKey(named.AsString());
-      if (!position) RaiseRuntimeError(err::kInvalidProcedureCall);
-      return *position;
+      const std::int32_t position = Find(Probe::Of(named.AsString()));
+      if (position == 0) RaiseRuntimeError(err::kInvalidProcedureCall);
+      return position;
     }
     case vbInteger:
     case vbLong:
@@ -330,7 +331,9 @@ std::int32_t Collection::PositionOf(const Variant& index) const {
 }
 
 std::optional<std::int32_t> Collection::FindKey(std::string_view key) const noexcept {
-  return Find(Probe::Of(key));
+  const std::int32_t position = Find(Probe::Of(key));
+  if (position == 0) return std::nullopt;
+  return position;
 }
 
 std::optional<std::string> Collection::KeyAt(std::int32_t position) const {
@@ -371,7 +374,7 @@ bool Collection::AppendUnderFreeKey(Variant item, std::int32_t key) {
 }
 
 bool Collection::AppendUnderFree(Variant&& item, const Probe& probe) {
-  const bool free = !Find(probe);
+  const bool free = Find(probe) == 0;
   MakeRoomForOne();
   Place(count_ + 1, std::move(item), free ? probe.MakeKey() : SlotKey{});
   return free;
@@ -380,7 +383,7 @@ bool Collection::AppendUnderFree(Variant&& item, const Probe& probe) {
 void Collection::InsertAt(std::int32_t position, Variant item, std::optional<std::string_view> key) {
   if (position < 1 || position > count_ + 1) RaiseRuntimeError(err::kSubscriptOutOfRange);
   const Probe probe = Probe::Of(key.value_or(std::string_view()));
-  if (key && Find(probe)) RaiseRuntimeError(err::kDuplicateKey);
+  if (key && Find(probe) != 0) RaiseRuntimeError(err::kDuplicateKey);
   MakeRoomForOne();
   Place(position, std::move(item), key ? probe.MakeKey() : SlotKey{});
 }
@@ -425,15 +428,15 @@ Collection Collection::Copy(bool with_keys) const {
 
 // ---- Inner workings -----------------------------------------------------------------------
 
-Collection::Slot& Collection::SlotAt(std::int32_t position) noexcept {
+inline Collection::Slot& Collection::SlotAt(std::int32_t position) noexcept {
   return slots_[(head_ + position - 1) & (capacity_ - 1)];
 }
 
-const Collection::Slot& Collection::SlotAt(std::int32_t position) const noexcept {
+inline const Collection::Slot& Collection::SlotAt(std::int32_t position) const noexcept {
   return slots_[(head_ + position - 1) & (capacity_ - 1)];
 }
 
-std::uint32_t Collection::OrdinalOf(std::int32_t position) const noexcept {
+inline std::uint32_t Collection::OrdinalOf(std::int32_t position) const noexcept {
   return base_ + static_cast<std::uint32_t>(position - 1);
 }
 
@@ -441,24 +444,22 @@ void Collection::CheckPosition(std::int32_t position) const {
   if (position < 1 || position > count_) RaiseRuntimeError(err::kSubscriptOutOfRange);
 }
 
-std::optional<std::int32_t> Collection::Find(const Probe& probe) const noexcept {
-  if (keyed_count_ == 0 || (probe.IsInteger() && probe.integer.AsInteger() > highest_integer_key_)) {
-    return std::nullopt;
-  }
+// The position of the item under the key, or 0 when there is none (a plain number keeps the
+// hot lookups in registers).
+std::int32_t Collection::Find(const Probe& probe) const noexcept {
+  if (keyed_count_ == 0 || (probe.IsInteger() && probe.integer.AsInteger() > highest_integer_key_)) return 0;
   if (count_ <= kScanLimit || !EnsureIndex()) return Scan(probe);
   auto position_of = [this](std::uint32_t ordinal) { return static_cast<std::int32_t>(ordinal - base_) + 1; };
-  const std::optional<std::uint32_t> ordinal = index_->Find(probe.Hash(), [&](std::uint32_t candidate) {
-    return probe.Matches(SlotAt(position_of(candidate)).key);
-  });
-  if (!ordinal) return std::nullopt;
-  return position_of(*ordinal);
+  const KeyIndex::Entry* entry = index_->Find(
+      probe.Hash(), [&](std::uint32_t ordinal) { return probe.Matches(SlotAt(position_of(ordinal)).key); });
+  return entry == nullptr ? 0 : position_of(entry->ordinal);
 }
 
-std::optional<std::int32_t> Collection::Scan(const Probe& probe) const noexcept {
+std::int32_t Collection::Scan(const Probe& probe) const noexcept {
   for (std::int32_t position = 1; position <= count_; ++position) {
     if (probe.Matches(SlotAt(position).key)) return position;
   }
-  return std::nullopt;
+  return 0;
 }
 
 // Builds the index when there is none; false when memory for it runs out (lookups then scan).

@@ -100,8 +100,8 @@ class Collection {
   const Slot& SlotAt(std::int32_t position) const noexcept;
   std::uint32_t OrdinalOf(std::int32_t position) const noexcept;
   void CheckPosition(std::int32_t position) const;
-  std::optional<std::int32_t> Find(const Probe& probe) const noexcept;
-  std::optional<std::int32_t> Scan(const Probe& probe) const noexcept;
+  std::int32_t Find(const Probe& probe) const noexcept;
+  std::int32_t Scan(const Probe& probe) const noexcept;
   bool EnsureIndex() const noexcept;
   bool AppendUnderFree(Variant&& item, const Probe& probe);
   void GrowTo(std::int32_t wanted);
