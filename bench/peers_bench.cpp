@@ -262,10 +262,11 @@ std::int32_t Stride(std::int32_t n) {
   return stride;
 }
 
-// Positions 0..n-1 in the order of Stride.
+// Positions 0..n-1, each `stride` after the one before (modulo n).
 class Walk {
  public:
-  explicit Walk(std::int32_t n) : n_(n), stride_(Stride(n)) {}
+  Walk(std::int32_t n, std::int32_t stride) : n_(n), stride_(stride) {}
+  explicit Walk(std::int32_t n) : Walk(n, Stride(n)) {}
   std::int32_t Next() noexcept {
     position_ += stride_;
     if (position_ >= n_) position_ -= n_;
@@ -321,18 +322,23 @@ void CountOperations(benchmark::State& state, std::int64_t per_iteration) {
 }
 
 void RegisterItemCases(std::int32_t n, const std::string& size) {
-  Register("ops/item_position/" + size + "/quenlo", [n](benchmark::State& state) {
-    const Tavrix& array = CachedLongArray(n);
-    Walk walk(n);
-    for (auto _ : state) benchmark::DoNotOptimize(array.Item(Variant::Long(walk.Next() + 1)));
-    CountOperations(state, 1);
-  });
-  Register("ops/item_position/" + size + "/std_vector", [n](benchmark::State& state) {
-    const std::vector<Variant>& values = CachedLongVector(n);
-    Walk walk(n);
-    for (auto _ : state) benchmark::DoNotOptimize(Variant(values[static_cast<std::size_t>(walk.Next())]));
-    CountOperations(state, 1);
-  });
+  // Far jumps, and in order: the second shows the cost of Item apart from cache misses.
+  for (const bool in_order : {false, true}) {
+    const std::string op = in_order ? "ops/item_in_order/" : "ops/item_position/";
+    const std::int32_t stride = in_order ? 1 : Stride(n);
+    Register(op + size + "/quenlo", [n, stride](benchmark::State& state) {
+      const Tavrix& array = CachedLongArray(n);
+      Walk walk(n, stride);
+      for (auto _ : state) benchmark::DoNotOptimize(array.Item(Variant::Long(walk.Next() + 1)));
+      CountOperations(state, 1);
+    });
+    Register(op + size + "/std_vector", [n, stride](benchmark::State& state) {
+      const std::vector<Variant>& values = CachedLongVector(n);
+      Walk walk(n, stride);
+      for (auto _ : state) benchmark::DoNotOptimize(Variant(values[static_cast<std::size_t>(walk.Next())]));
+      CountOperations(state, 1);
+    });
+  }
   Register("ops/item_key/" + size + "/quenlo", [n, size](benchmark::State& state) {
     using TavrixMap = Keyed<TavrixPtr, Variant>;
     const TavrixMap& keyed = Cached<TavrixMap>(size, [n] {
