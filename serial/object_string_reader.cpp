@@ -446,6 +446,8 @@ namespace {
 // - The top level. Its text starts with a run holding the header and then the opening mark,
 //   the two tokens that are not read; without a closing mark it simply ends with the text;
 //   tokens after its closing mark are read as further entries or elements by both.
+// - Scratch. Each level takes its own elements and keys off the shared scratch stack before
+//   its parent goes on, so the parent finds its own on top again.
 // - Errors, depth included, always fall back, since the token-list reader may report another
 //   error first (it checks a nested container's closing mark before reading the container).
 
@@ -465,21 +467,6 @@ bool IsOpeningMark(char mark) noexcept {
   return TokenList::OpeningBracket(mark) != Bracket::kNone;
 }
 
-char ClosingMarkOf(char opening) noexcept {
-  switch (opening) {
-    case '[':
-      return ']';
-    case '{':
-      return '}';
-    case '(':
-      return ')';
-    case '<':
-      return '>';
-    default:
-      return kAcuteMark;
-  }
-}
-
 // Yields the tokens of a text one at a time, by the same rules as the token list.
 class TokenCursor {
  public:
@@ -487,33 +474,41 @@ class TokenCursor {
 
   StreamToken Next() noexcept {
     if (at_ == text_.size()) return {{}, kEndMark};
-    if (const std::size_t width = DelimiterWidth(at_); width != 0) {
-      const StreamToken token{text_.substr(at_, width), width == 2 ? kAcuteMark : text_[at_]};
-      at_ += width;
-      return token;
+    const char first = text_[at_];
+    const ByteClass first_class = kByteClasses[static_cast<unsigned char>(first)];
+    if (first_class == ByteClass::kDelimiter) return {text_.substr(at_++, 1), first};
+    if (first_class == ByteClass::kMaybeAcute && IsAcuteAt(at_)) {
+      at_ += 2;
+      return {kAcuteAccent, kAcuteMark};
     }
     std::size_t begin = at_;
-    while (at_ < text_.size() && DelimiterWidth(at_) == 0) ++at_;
-    std::size_t end = at_;
+    std::size_t end = RunEnd(at_ + 1);
+    at_ = end;
     while (begin < end && text_[begin] == ' ') ++begin;
     while (end > begin && text_[end - 1] == ' ') --end;
     return {text_.substr(begin, end - begin), kRunMark};
   }
 
+  // Spaces before a token are either an empty token or the leading spaces of a run.
   StreamToken NextNonEmpty() noexcept {
-    StreamToken token = Next();
-    while (token.mark == kRunMark && token.text.empty()) token = Next();
-    return token;
+    while (at_ < text_.size() && text_[at_] == ' ') ++at_;
+    return Next();
   }
 
  private:
-  // 1 or 2 when a delimiter starts at `at`, else 0.
-  std::size_t DelimiterWidth(std::size_t at) const noexcept {
-    const ByteClass byte_class = kByteClasses[static_cast<unsigned char>(text_[at])];
-    if (byte_class == ByteClass::kDelimiter) return 1;
-    const bool acute = byte_class == ByteClass::kMaybeAcute && at + 1 < text_.size() &&
-                       static_cast<unsigned char>(text_[at + 1]) == 0xB4;
-    return acute ? 2 : 0;
+  bool IsAcuteAt(std::size_t at) const noexcept {
+    return at + 1 < text_.size() && static_cast<unsigned char>(text_[at + 1]) == 0xB4;
+  }
+
+  // Where the run of ordinary characters that goes on at `at` ends.
+  std::size_t RunEnd(std::size_t at) const noexcept {
+    const std::size_t size = text_.size();
+    for (; at < size; ++at) {
+      const ByteClass byte_class = kByteClasses[static_cast<unsigned char>(text_[at])];
+      if (byte_class == ByteClass::kOrdinary) continue;
+      if (byte_class == ByteClass::kDelimiter || IsAcuteAt(at)) break;
+    }
+    return at;
   }
 
   std::string_view text_;
@@ -583,14 +578,14 @@ class StreamReader {
 
   ReadContainer ReadSequence(char mark, bool nested, int depth) {
     const std::size_t base = scratch_.values.size();
-    const char close = ClosingMarkOf(mark);
+    const std::string_view close = GetCloseBracket(std::string_view(&mark, 1));
     for (StreamToken token = Take(nested);; token = Take(nested)) {
       if (token.mark == kEndMark) {
         if (nested) throw Anomaly{};
         break;
       }
       if (token.mark == ',') continue;
-      if (token.mark == close) {
+      if (token.mark != kRunMark && token.text == close) {
         if (nested) break;
         continue;
       }
