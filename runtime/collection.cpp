@@ -2,6 +2,7 @@
 // over the keys built once a lookup among many items needs it.
 #include "quenlo/collection.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -428,12 +429,18 @@ Collection Collection::Copy(bool with_keys) const {
 
 // ---- Inner workings -----------------------------------------------------------------------
 
+// The ring's index of a position; head_ and position - 1 are both below capacity_.
+inline std::int32_t Collection::RingIndex(std::int32_t position) const noexcept {
+  const std::int32_t index = head_ + position - 1;
+  return index >= capacity_ ? index - capacity_ : index;
+}
+
 inline Collection::Slot& Collection::SlotAt(std::int32_t position) noexcept {
-  return slots_[(head_ + position - 1) & (capacity_ - 1)];
+  return slots_[RingIndex(position)];
 }
 
 inline const Collection::Slot& Collection::SlotAt(std::int32_t position) const noexcept {
-  return slots_[(head_ + position - 1) & (capacity_ - 1)];
+  return slots_[RingIndex(position)];
 }
 
 inline std::uint32_t Collection::OrdinalOf(std::int32_t position) const noexcept {
@@ -475,10 +482,8 @@ bool Collection::EnsureIndex() const noexcept {
   return true;
 }
 
-void Collection::GrowTo(std::int32_t wanted) {
-  if (wanted > kLargestCapacity) RaiseRuntimeError(err::kOutOfMemory);
-  std::int32_t capacity = 1;
-  while (capacity < wanted) capacity *= 2;
+void Collection::GrowTo(std::int32_t capacity) {
+  if (capacity > kLargestCapacity) RaiseRuntimeError(err::kOutOfMemory);
   Slot* fresh = TranslateErrors([capacity] { return Slot::Allocate(capacity); });
   MoveTo(fresh, capacity);
 }
@@ -507,8 +512,13 @@ void Collection::MoveTo(Slot* fresh, std::int32_t capacity) noexcept {
 }
 
 // Room in the ring, the one thing an insertion may fail on, made before anything changes.
+// A full ring doubles, so appends cost O(1) amortized; Reserve sizes it exactly.
 void Collection::MakeRoomForOne() {
-  if (count_ == capacity_) GrowTo(count_ < kFirstCapacity ? kFirstCapacity : count_ + 1);
+  if (count_ < capacity_) return;
+  if (count_ == kLargestCapacity) RaiseRuntimeError(err::kOutOfMemory);
+  GrowTo(count_ < kFirstCapacity
+             ? kFirstCapacity
+             : static_cast<std::int32_t>(std::min<std::int64_t>(2 * std::int64_t{count_}, kLargestCapacity)));
 }
 
 // Opens the gap on the side with fewer items: the raw slot at that end takes the nearest
@@ -518,7 +528,7 @@ void Collection::MakeRoomForOne() {
 void Collection::Place(std::int32_t position, Variant&& item, SlotKey key) noexcept {
   const bool towards_head = position - 1 < count_ - (position - 1);
   if (towards_head) {
-    head_ = (head_ - 1) & (capacity_ - 1);
+    head_ = (head_ == 0 ? capacity_ : head_) - 1;
     --base_;
   }
   const std::int32_t edge = towards_head ? 1 : count_ + 1;
@@ -553,7 +563,7 @@ Variant Collection::Extract(std::int32_t position) noexcept {
   for (std::int32_t p = position; p != edge; p += step) SlotAt(p).TakeFrom(SlotAt(p + step));
   std::destroy_at(&SlotAt(edge));
   if (from_head) {
-    head_ = (head_ + 1) & (capacity_ - 1);
+    head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
     ++base_;
     Renumber(1, position - 1, 1);
   } else {

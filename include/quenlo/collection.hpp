@@ -98,13 +98,14 @@ class Collection {
 
   Slot& SlotAt(std::int32_t position) noexcept;
   const Slot& SlotAt(std::int32_t position) const noexcept;
+  std::int32_t RingIndex(std::int32_t position) const noexcept;
   std::uint32_t OrdinalOf(std::int32_t position) const noexcept;
   void CheckPosition(std::int32_t position) const;
   std::int32_t Find(const Probe& probe) const noexcept;
   std::int32_t Scan(const Probe& probe) const noexcept;
   bool EnsureIndex() const noexcept;
   bool AppendUnderFree(Variant&& item, const Probe& probe);
-  void GrowTo(std::int32_t wanted);
+  void GrowTo(std::int32_t capacity);
   void ShrinkIfSparse() noexcept;
   void MoveTo(Slot* fresh, std::int32_t capacity) noexcept;
   void MakeRoomForOne();
@@ -115,9 +116,9 @@ class Collection {
   void DropKey(SlotKey key, std::int32_t position) noexcept;
   void TakeOver(Collection& other) noexcept;
 
-  // Items live in a ring buffer of capacity_ slots (a power of two); position p is
-  // slots_[(head_ + p - 1) & (capacity_ - 1)] and has the ordinal base_ + p - 1 (modulo 2^32),
-  // so prepending and removing the first item move base_ instead of renumbering. index_ finds
+  // Items live in a ring buffer of capacity_ slots; position p is slot (head_ + p - 1) modulo
+  // capacity_ and has the ordinal base_ + p - 1 (modulo 2^32), so prepending and removing the
+  // first item move base_ instead of renumbering. index_ finds
   // a key's ordinal from its hash; it is built at the first lookup among more items than a
   // quick scan covers, and kept up to date from then on. No key ever held was a larger
   // integer than highest_integer_key_, so a larger one needs no lookup.
