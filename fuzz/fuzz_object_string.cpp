@@ -1,7 +1,6 @@
-// Feeds arbitrary bytes to SetObjectString. A failed read must leave the target as it was, and
-// must fail as the token-list reader alone fails; a successful read must give what that reader
-// gives, compared through the written text. When the tree read lies within the round-trip rules
-// its text must read back into a tree that writes exactly the same text.
+// Feeds arbitrary bytes to SetObjectString. A failed read must leave the target as it was. A
+// successful read must not crash the writer, and when the tree read lies within the round-trip
+// rules its text must read back into a tree that writes exactly the same text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +12,6 @@
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
-#include "serial/object_string_reader.hpp"
 
 namespace {
 
@@ -108,35 +106,6 @@ bool WithinRules(const Tavrix& container, bool top) {
   }
 }
 
-// What a read gives, to compare two ways of reading: the error number of a failed read, else
-// the text written back from the tree (or the writer's error number).
-struct Outcome {
-  std::int32_t read_error = 0;
-  std::int32_t write_error = 0;
-  std::string text;
-  bool operator==(const Outcome&) const = default;
-};
-
-Outcome WrittenBack(const Tavrix& container) {
-  Outcome outcome;
-  try {
-    outcome.text = container.GetObjectString();
-  } catch (const quenlo::Error& error) {
-    outcome.write_error = error.Number();
-  }
-  return outcome;
-}
-
-Outcome ReadFaithfully(std::string_view text) {
-  const TavrixPtr container = Tavrix::Create();
-  try {
-    quenlo::SetObjectStringFaithfully(*container, text);
-  } catch (const quenlo::Error& error) {
-    return Outcome{error.Number(), 0, {}};
-  }
-  return WrittenBack(*container);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -146,22 +115,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   target->SetMap();
   target->Item("k", 1);
   target->Tag("kept");
-  const Outcome faithful = ReadFaithfully(text);
   try {
     target->SetObjectString(text);
-  } catch (const quenlo::Error& error) {
+  } catch (const quenlo::Error&) {
     if (target->Kind() != quenlo::KindMap || target->Tag() != "kept" ||
         target->GetObjectString() != "\\11000\\{k: \\2\\1}") {
       Fail("a failed read changed the target");
     }
-    if (faithful.read_error != error.Number()) Fail("the two readers fail differently");
     return 0;
   }
   if (target->Tag() != "kept") Fail("a read changed the tag");
-  const Outcome read = WrittenBack(*target);
-  if (!(read == faithful)) Fail("the two readers read differently");
-  if (read.write_error != 0) return 0;  // an empty Variant-kind container, say, has no text
-  const std::string& first = read.text;
+
+  std::string first;
+  try {
+    first = target->GetObjectString();
+  } catch (const quenlo::Error&) {
+    return 0;  // an empty Variant-kind container, say, has no text
+  }
   if (!WithinRules(*target, true)) return 0;
   const TavrixPtr again = Tavrix::Create();
   try {

@@ -1,7 +1,4 @@
-// The object string reader, in two parts. A streaming reader (at the end of this file) reads
-// the common texts in one pass; everything else goes to the token-list reader described here.
-//
-// The token-list reader. The text is split into tokens once, and the matching closing mark
+// The object string reader. The text is split into tokens once, and the matching closing mark
 // of every opening mark is found in the same pass; every nesting level then walks its own
 // stretch of that one token list, so reading costs O(n) in the text whatever the depth.
 //
@@ -9,8 +6,6 @@
 // two runs of ordinary characters are never side by side in a token list, so that text splits
 // back into the same tokens except that the empty ones (runs of spaces) are gone. A nested
 // level therefore walks the enclosing list and steps over empty tokens.
-#include "serial/object_string_reader.hpp"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -306,10 +301,13 @@ class ObjectStringReader {
         at = Next(level, at);
         continue;
       }
+      // The entry is placed before its value is read, so that a key given twice fails before
+      // anything of its value does. Keys pair with values by position and need no key texts.
       const std::string_view key = tokens_.Text(at);
-      result.keys->Append(Variant::String(key), key);
+      result.values->Append(Variant(), key);
+      result.keys->Append(Variant::String(key));
       at = Next(level, Next(level, at));
-      result.values->Append(ReadElement(level, at), key);
+      result.values->At(result.values->Count()) = ReadElement(level, at);
       at = Next(level, at);
     }
     return result;
@@ -414,271 +412,8 @@ class ObjectStringReader {
   int depth_;
 };
 
-namespace {
-
-// The streaming reader: one forward pass over the text, no token list, each container built
-// once its closing mark is reached. It reads a plain nesting of containers only; on anything
-// else (an "anomaly") or on any error it gives up, and the token-list reader above reads the
-// whole text again, which gives the exact result or error.
-//
-// Anomalies: a bracket mark (one of the ten opening and closing marks) that is neither an
-// opening mark right after a header token in element position, nor the closing mark of the
-// innermost open nested container, nor the top-level container's own closing mark where that
-// level skips it; a header token in element position not followed by an opening mark; a Map
-// key not followed by ":" or ","; a nested container still open at the end of the text.
-//
-// Why both readers agree on a text without anomalies or errors:
-// - Nested extents. Inside every nested container each bracket mark opens a nested container
-//   or closes the innermost one, so the marks nest properly there; the first closing mark of
-//   its own kind at its own level is then also the one at which the marks of its own kind
-//   balance, which is where the token list ends it. The top-level opening mark and the
-//   top-level closing marks lie outside every nested container and pair with none of them.
-// - Empty tokens. A nested level steps over empty tokens in both readers; the top level sees
-//   them in both. Two runs never stand side by side, so the token after a run is a delimiter
-//   (or the end) at every level, whether empty tokens are stepped over or not.
-// - Sequences. Both skip "," everywhere and the closing mark of their kind; at a nested level
-//   that mark is the last token of the level, so it ends the container. A delimiter in element
-//   position is an error to both (no tag), or a bracket anomaly.
-// - Maps. Both skip ":", "," and "}" in key position; a nested Map's "}" is its last token.
-//   A key is therefore a run (empty only at the top level). The token after it is skipped
-//   unread by both: a delimiter, which is ":" or "," unless it is an anomaly. The value is
-//   read as a sequence element is.
-// - The top level. Its text starts with a run holding the header and then the opening mark,
-//   the two tokens that are not read; without a closing mark it simply ends with the text;
-//   tokens after its closing mark are read as further entries or elements by both.
-// - Scratch. Each level takes its own elements and keys off the shared scratch stack before
-//   its parent goes on, so the parent finds its own on top again.
-// - Errors, depth included, always fall back, since the token-list reader may report another
-//   error first (it checks a nested container's closing mark before reading the container).
-
-struct Anomaly {};
-
-// The mark of a token from the cursor: the delimiter itself, or one of these.
-constexpr char kRunMark = '\0';    // a run of other characters, spaces trimmed; maybe empty
-constexpr char kEndMark = '\x01';  // past the end of the text
-constexpr char kAcuteMark = '\xB4';
-
-struct StreamToken {
-  std::string_view text;
-  char mark;
-};
-
-bool IsOpeningMark(char mark) noexcept {
-  return TokenList::OpeningBracket(mark) != Bracket::kNone;
-}
-
-// Yields the tokens of a text one at a time, by the same rules as the token list.
-class TokenCursor {
- public:
-  TokenCursor(std::string_view text, std::size_t at) noexcept : text_(text), at_(at) {}
-
-  StreamToken Next() noexcept {
-    if (at_ == text_.size()) return {{}, kEndMark};
-    const char first = text_[at_];
-    const ByteClass first_class = kByteClasses[static_cast<unsigned char>(first)];
-    if (first_class == ByteClass::kDelimiter) return {text_.substr(at_++, 1), first};
-    if (first_class == ByteClass::kMaybeAcute && IsAcuteAt(at_)) {
-      at_ += 2;
-      return {kAcuteAccent, kAcuteMark};
-    }
-    std::size_t begin = at_;
-    std::size_t end = RunEnd(at_ + 1);
-    at_ = end;
-    while (begin < end && text_[begin] == ' ') ++begin;
-    while (end > begin && text_[end - 1] == ' ') --end;
-    return {text_.substr(begin, end - begin), kRunMark};
-  }
-
-  // Spaces before a token are either an empty token or the leading spaces of a run.
-  StreamToken NextNonEmpty() noexcept {
-    while (at_ < text_.size() && text_[at_] == ' ') ++at_;
-    return Next();
-  }
-
- private:
-  bool IsAcuteAt(std::size_t at) const noexcept {
-    return at + 1 < text_.size() && static_cast<unsigned char>(text_[at + 1]) == 0xB4;
-  }
-
-  // Where the run of ordinary characters that goes on at `at` ends.
-  std::size_t RunEnd(std::size_t at) const noexcept {
-    const std::size_t size = text_.size();
-    for (; at < size; ++at) {
-      const ByteClass byte_class = kByteClasses[static_cast<unsigned char>(text_[at])];
-      if (byte_class == ByteClass::kOrdinary) continue;
-      if (byte_class == ByteClass::kDelimiter || IsAcuteAt(at)) break;
-    }
-    return at;
-  }
-
-  std::string_view text_;
-  std::size_t at_;
-};
-
-// Elements and Map keys of the levels being read, innermost last, shared by all levels of a
-// thread so that their room is reused; each level moves its own into a collection sized once.
-struct Scratch {
-  std::vector<Variant> values;
-  std::vector<std::string_view> keys;
-};
-
-class StreamReader {
- public:
-  // The container the text describes, or nothing when the token-list reader must read it.
-  static std::optional<ReadContainer> TryRead(std::string_view text) {
-    const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
-    if (header_end == std::string_view::npos || header_end + 1 >= text.size() || text.size() >= kNoMatch ||
-        !IsOpeningMark(text[header_end + 1]) || HoldsDelimiter(text.substr(0, header_end))) {
-      return std::nullopt;
-    }
-    thread_local Scratch scratch;
-    const Truncation truncation(scratch);
-    try {
-      StreamReader reader(TokenCursor(text, header_end + 2), scratch);
-      return reader.ReadBody(text[header_end + 1], false, 0);
-    } catch (const Anomaly&) {
-      return std::nullopt;
-    } catch (const Error&) {
-      return std::nullopt;
-    }
-  }
-
- private:
-  StreamReader(TokenCursor cursor, Scratch& scratch) noexcept : cursor_(cursor), scratch_(scratch) {}
-
-  // Empties the scratch again however the read ends, so that it holds no value for long.
-  class Truncation {
-   public:
-    explicit Truncation(Scratch& scratch) noexcept
-        : scratch_(scratch), values_(scratch.values.size()), keys_(scratch.keys.size()) {}
-    ~Truncation() {
-      scratch_.values.resize(values_);
-      scratch_.keys.resize(keys_);
-    }
-    Truncation(const Truncation&) = delete;
-    Truncation& operator=(const Truncation&) = delete;
-
-   private:
-    Scratch& scratch_;
-    std::size_t values_;
-    std::size_t keys_;
-  };
-
-  static bool HoldsDelimiter(std::string_view text) noexcept {
-    TokenCursor cursor(text, 0);
-    return cursor.Next().mark != kRunMark || cursor.Next().mark != kEndMark;
-  }
-
-  // A level reads its tokens up to its closing mark; a nested level steps over empty ones.
-  StreamToken Take(bool nested) noexcept { return nested ? cursor_.NextNonEmpty() : cursor_.Next(); }
-
-  ReadContainer ReadBody(char mark, bool nested, int depth) {
-    return mark == '{' ? ReadMap(nested, depth) : ReadSequence(mark, nested, depth);
-  }
-
-  ReadContainer ReadSequence(char mark, bool nested, int depth) {
-    const std::size_t base = scratch_.values.size();
-    const std::string_view close = GetCloseBracket(std::string_view(&mark, 1));
-    for (StreamToken token = Take(nested);; token = Take(nested)) {
-      if (token.mark == kEndMark) {
-        if (nested) throw Anomaly{};
-        break;
-      }
-      if (token.mark == ',') continue;
-      if (token.mark != kRunMark && token.text == close) {
-        if (nested) break;
-        continue;
-      }
-      Variant element = ReadElement(token, depth);
-      scratch_.values.push_back(std::move(element));
-    }
-    ReadContainer result;
-    result.kind = KindOfOpening(mark);
-    result.bound = result.kind == KindUnboundedArray ? -1 : 0;
-    result.values = TakeValues(base);
-    return result;
-  }
-
-  ReadContainer ReadMap(bool nested, int depth) {
-    const std::size_t base = scratch_.values.size();
-    const std::size_t key_base = scratch_.keys.size();
-    for (StreamToken token = Take(nested);; token = Take(nested)) {
-      if (token.mark == kEndMark) {
-        if (nested) throw Anomaly{};
-        break;
-      }
-      if (token.mark == ':' || token.mark == ',') continue;
-      if (token.mark == '}') {
-        if (nested) break;
-        continue;
-      }
-      if (token.mark != kRunMark) throw Anomaly{};
-      const StreamToken between = Take(nested);  // skipped unread
-      if (between.mark != ':' && between.mark != ',') throw Anomaly{};
-      scratch_.keys.push_back(token.text);
-      Variant value = ReadElement(Take(nested), depth);
-      scratch_.values.push_back(std::move(value));
-    }
-    ReadContainer result;
-    result.kind = KindMap;
-    result.keys = TakeKeys(key_base);
-    result.values = TakeValues(base, key_base);
-    return result;
-  }
-
-  // A scalar element, or a nested container after a header token.
-  Variant ReadElement(const StreamToken& token, int depth) {
-    if (token.mark != kRunMark) throw Anomaly{};  // a delimiter has no tag, or is a bracket
-    if (token.text != kHeader) return DecodeElement(token.text);
-    const StreamToken opening = cursor_.Next();  // a delimiter or the end: never an empty token
-    if (!IsOpeningMark(opening.mark) || depth >= kMaxNestingDepth) throw Anomaly{};
-    TavrixPtr container = Tavrix::Create();
-    ObjectStringReader::MoveInto(*container, ReadBody(opening.mark, true, depth + 1));
-    return Variant(std::move(container));
-  }
-
-  // The level's elements from `base` on, moved into a collection; under the level's keys from
-  // `key_base` on when it is a Map.
-  Collection TakeValues(std::size_t base, std::optional<std::size_t> key_base = std::nullopt) {
-    Collection values;
-    values.Reserve(static_cast<std::int32_t>(scratch_.values.size() - base));
-    for (std::size_t index = base; index < scratch_.values.size(); ++index) {
-      if (key_base) {
-        values.Append(std::move(scratch_.values[index]), scratch_.keys[*key_base + index - base]);
-      } else {
-        values.Append(std::move(scratch_.values[index]));
-      }
-    }
-    scratch_.values.resize(base);
-    if (key_base) scratch_.keys.resize(*key_base);
-    return values;
-  }
-
-  // A Map's keys from `key_base` on, each under itself; the scratch keeps them for its values.
-  Collection TakeKeys(std::size_t key_base) const {
-    Collection keys;
-    keys.Reserve(static_cast<std::int32_t>(scratch_.keys.size() - key_base));
-    for (std::size_t index = key_base; index < scratch_.keys.size(); ++index) {
-      keys.Append(Variant::String(scratch_.keys[index]), scratch_.keys[index]);
-    }
-    return keys;
-  }
-
-  TokenCursor cursor_;
-  Scratch& scratch_;
-};
-
-}  // namespace
-
-void SetObjectStringFaithfully(Tavrix& target, std::string_view text) {
-  TranslateErrors([&] { ObjectStringReader::MoveInto(target, ObjectStringReader::ReadText(text, 0)); });
-}
-
 void Tavrix::SetObjectString(std::string_view str) {
-  TranslateErrors([&] {
-    std::optional<ReadContainer> read = StreamReader::TryRead(str);
-    ObjectStringReader::MoveInto(*this, read ? std::move(*read) : ObjectStringReader::ReadText(str, 0));
-  });
+  TranslateErrors([&] { ObjectStringReader::MoveInto(*this, ObjectStringReader::ReadText(str, 0)); });
 }
 
 }  // namespace quenlo
