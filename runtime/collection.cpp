@@ -3,6 +3,7 @@
 #include "quenlo/collection.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -35,10 +36,10 @@ std::uint32_t HashOfText(std::string_view text) noexcept {
   return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-// Multiplying by 2^64 / golden ratio spreads consecutive numbers over all bits.
-std::uint32_t HashOfInteger(std::int32_t number) noexcept {
-  const std::uint64_t product = std::uint64_t{static_cast<std::uint32_t>(number)} * 0x9E3779B97F4A7C15u;
-  return static_cast<std::uint32_t>(product >> 32);
+// Folding the halves first lets every byte of the word reach the bits a bucket is chosen by;
+// multiplying by 2^64 / golden ratio then spreads consecutive numbers and texts over all bits.
+std::uint32_t HashOfWord(std::uint64_t word) noexcept {
+  return static_cast<std::uint32_t>(((word ^ (word >> 32)) * 0x9E3779B97F4A7C15u) >> 32);
 }
 
 // The number a key text is the plain decimal text of: "0", or an optional "-" and digits
@@ -80,58 +81,88 @@ struct Collection::KeyBlock {
   }
 };
 
-// A slot's key in one word: 0 for none, a number in the upper half with bit 0 set, or the
-// address of a KeyBlock. A text that is an integer's plain decimal text is always held as the
-// number, so two keys are the same text exactly when their numbers or their texts are equal.
+// A slot's key in one word: 0 for none; a number in the upper half with bit 0 set; a text of
+// up to kInlineKeyLength bytes in the upper seven bytes, its length in bits 2 to 4 and bit 1
+// set; or the address of a KeyBlock. Each text has exactly one form (an integer's plain
+// decimal text is always the number, a short text always inline), and the unused bytes of an
+// inline text are zero, so two keys are the same text exactly when their words or their
+// blocks' texts are equal.
 struct Collection::SlotKey {
   std::uint64_t word = 0;
 
+  static constexpr std::size_t kInlineKeyLength = 7;
+  static constexpr std::uint64_t kIntegerBit = 1;
+  static constexpr std::uint64_t kInlineBit = 2;
+
   static SlotKey Integer(std::int32_t number) noexcept {
-    return {(std::uint64_t{static_cast<std::uint32_t>(number)} << 32) | 1u};
+    return {(std::uint64_t{static_cast<std::uint32_t>(number)} << 32) | kIntegerBit};
   }
-  static SlotKey Text(std::string_view text, std::uint32_t hash) {
+  // Expects at most kInlineKeyLength bytes.
+  static SlotKey Inline(std::string_view text) noexcept {
+    std::uint64_t word = (std::uint64_t{text.size()} << 2) | kInlineBit;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * (i + 1));
+    }
+    return {word};
+  }
+  static SlotKey Block(std::string_view text, std::uint32_t hash) {
     return {reinterpret_cast<std::uintptr_t>(KeyBlock::Make(text, hash))};
   }
 
   bool IsNone() const noexcept { return word == 0; }
-  bool IsInteger() const noexcept { return (word & 1u) != 0; }
+  bool IsInteger() const noexcept { return (word & kIntegerBit) != 0; }
+  // An integer or an inline text: the word is the whole key.
+  bool IsWord() const noexcept { return (word & (kIntegerBit | kInlineBit)) != 0; }
+  bool IsBlock() const noexcept { return !IsNone() && !IsWord(); }
   std::int32_t AsInteger() const noexcept {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(word >> 32));
   }
-  const KeyBlock& Block() const noexcept { return *reinterpret_cast<const KeyBlock*>(word); }
-  std::uint32_t Hash() const noexcept { return IsInteger() ? HashOfInteger(AsInteger()) : Block().hash; }
+  const KeyBlock& AsBlock() const noexcept { return *reinterpret_cast<const KeyBlock*>(word); }
 
-  SlotKey Copy() const { return IsNone() || IsInteger() ? *this : Text(Block().Text(), Block().hash); }
+  // The text of an inline or block key.
+  std::string Text() const {
+    if (IsBlock()) return std::string(AsBlock().Text());
+    std::string text((word >> 2) & 7, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>(word >> (8 * (i + 1)));
+    return text;
+  }
+  // A word key hashes from its word, a block key from its text; a text has one form only, so
+  // equal texts hash alike.
+  std::uint32_t Hash() const noexcept { return IsBlock() ? AsBlock().hash : HashOfWord(word); }
+
+  SlotKey Copy() const { return IsBlock() ? Block(AsBlock().Text(), AsBlock().hash) : *this; }
   void Free() const noexcept {
-    if (!IsNone() && !IsInteger()) ::operator delete(reinterpret_cast<void*>(word));
+    if (IsBlock()) ::operator delete(reinterpret_cast<void*>(word));
   }
 };
 
 static_assert(sizeof(void*) <= sizeof(std::uint64_t), "a key word holds an address");
+static_assert(alignof(std::max_align_t) >= 4, "a block's address leaves the two tag bits clear");
 
-// A key text as lookups see it: its number when it is an integer's plain text, with the hash
-// worked out only when an index asks for it.
+// A key text as lookups see it: its word when it is an integer's plain text or a short text,
+// with the hash of a block text worked out only when an index asks for it.
 struct Collection::Probe {
-  SlotKey integer;
+  SlotKey word;
   std::string_view text;
   mutable std::optional<std::uint32_t> hash;
 
   static Probe Of(std::string_view key) noexcept {
-    const std::optional<std::int32_t> number = CanonicalInteger(key);
-    return {number ? SlotKey::Integer(*number) : SlotKey{}, key, std::nullopt};
+    if (const std::optional<std::int32_t> number = CanonicalInteger(key)) return Of(*number);
+    if (key.size() <= SlotKey::kInlineKeyLength) return {SlotKey::Inline(key), key, std::nullopt};
+    return {SlotKey{}, key, std::nullopt};
   }
   static Probe Of(std::int32_t number) noexcept { return {SlotKey::Integer(number), {}, std::nullopt}; }
 
-  bool IsInteger() const noexcept { return !integer.IsNone(); }
+  bool IsInteger() const noexcept { return word.IsInteger(); }
   std::uint32_t Hash() const noexcept {
-    if (!hash) hash = IsInteger() ? integer.Hash() : HashOfText(text);
+    if (!hash) hash = word.IsNone() ? HashOfText(text) : word.Hash();
     return *hash;
   }
   bool Matches(SlotKey key) const noexcept {
-    if (IsInteger()) return key.word == integer.word;
-    return !key.IsNone() && !key.IsInteger() && key.Block().Text() == text;
+    if (!word.IsNone()) return key.word == word.word;
+    return key.IsBlock() && key.AsBlock().Text() == text;
   }
-  SlotKey MakeKey() const { return IsInteger() ? integer : SlotKey::Text(text, Hash()); }
+  SlotKey MakeKey() const { return word.IsNone() ? SlotKey::Block(text, Hash()) : word; }
 };
 
 // Slots outside positions 1..Count are raw memory: an item is constructed in place when it
@@ -342,7 +373,7 @@ std::optional<std::string> Collection::KeyAt(std::int32_t position) const {
   const SlotKey key = SlotAt(position).key;
   if (key.IsNone()) return std::nullopt;
   if (key.IsInteger()) return std::to_string(key.AsInteger());
-  return std::string(key.Block().Text());
+  return key.Text();
 }
 
 const Variant& Collection::At(std::int32_t position) const {
@@ -454,7 +485,7 @@ void Collection::CheckPosition(std::int32_t position) const {
 // The position of the item under the key, or 0 when there is none (a plain number keeps the
 // hot lookups in registers).
 std::int32_t Collection::Find(const Probe& probe) const noexcept {
-  if (keyed_count_ == 0 || (probe.IsInteger() && probe.integer.AsInteger() > highest_integer_key_)) return 0;
+  if (keyed_count_ == 0 || (probe.IsInteger() && probe.word.AsInteger() > highest_integer_key_)) return 0;
   if (count_ <= kScanLimit || !EnsureIndex()) return Scan(probe);
   auto position_of = [this](std::uint32_t ordinal) { return static_cast<std::int32_t>(ordinal - base_) + 1; };
   const KeyIndex::Entry* entry = index_->Find(

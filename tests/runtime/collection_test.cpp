@@ -137,14 +137,14 @@ TEST(Collection, KeysFollowTheirItemsThroughRandomChanges) {
   Collection collection;
   std::deque<std::pair<int, std::optional<std::string>>> model;
   auto pick = [&](int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); };
-  const std::string key_forms[] = {"k", "", "0", "-"};
+  const std::string key_forms[] = {"k", "", "0", "-", "a key too long to sit in the slot "};
   for (int step = 0; step < 6000; ++step) {
     const auto count = static_cast<int>(model.size());
     // Stay mostly small at first, so that the scan and the index both get their turn.
     if (count == 0 || (count < (step < 2000 ? 12 : 300) && pick(2) == 0)) {
       const int position = pick(4) == 0 ? 1 : pick(3) == 0 ? count + 1 : 1 + pick(count + 1);
       std::optional<std::string> key;
-      if (pick(4) != 0) key = key_forms[pick(4)] + std::to_string(step % 500 + 1);
+      if (pick(4) != 0) key = key_forms[pick(5)] + std::to_string(step % 500 + 1);
       if (key &&
           std::any_of(model.begin(), model.end(), [&](const auto& entry) { return entry.second == key; })) {
         EXPECT_EQ(ErrorNumberOf([&] { collection.InsertAt(position, step, *key); }), err::kDuplicateKey);
@@ -192,6 +192,32 @@ TEST(Collection, IntegerTextsAndOtherTextsAreDistinctKeys) {
   EXPECT_FALSE(collection.FindKey("1"));
   EXPECT_FALSE(collection.FindKey("010"));
   EXPECT_EQ(ErrorNumberOf([&] { collection.Add("again", -12); }), err::kDuplicateKey);
+}
+
+// Texts of up to seven bytes are held in the slot, longer ones apart: each is found and read
+// back exactly, by a scan and by the index, whichever way it is held.
+TEST(Collection, ShortAndLongKeyTextsAreFoundAndReadBackExactly) {
+  using namespace std::string_literals;
+  const std::vector<std::string> keys = {"",        "x",       "abcdefg",  "abcdefgh",
+                                         "1234567", "0123456", "1234567 ", "12345678",
+                                         "a\0"s,    "a\0b"s,   "\0"s,      "\xFF\xFE\x80"};
+  Collection collection;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    collection.Add(static_cast<int>(i), keys[i]);
+    // The first eight are found by a scan, the rest through the index.
+    for (std::size_t j = 0; j <= i; ++j) {
+      ASSERT_EQ(collection.FindKey(keys[j]), static_cast<std::int32_t>(j + 1)) << i << ' ' << j;
+      ASSERT_EQ(collection.KeyAt(static_cast<std::int32_t>(j + 1)), keys[j]);
+    }
+  }
+  for (const std::string& absent : {"a"s, "abcdef"s, "abcdefgi"s, "1234568"s, "\0\0"s, "a\0c"s}) {
+    EXPECT_FALSE(collection.FindKey(absent)) << absent;
+  }
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Add(0, "abcdefg"); }), err::kDuplicateKey);
+  EXPECT_EQ(ErrorNumberOf([&] { collection.Add(0, "a\0"s); }), err::kDuplicateKey);
+  const Collection copy = collection.Copy(true);
+  EXPECT_EQ(Listing(copy), Listing(collection));
+  EXPECT_EQ(copy.FindKey("abcdefgh"), 4);
 }
 
 // Keys up to the largest integer key ever held are looked up, whatever was removed since.
