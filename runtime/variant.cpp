@@ -36,25 +36,12 @@ Variant::Variant(const Variant& other) : type_(vbEmpty) {
   CopyFrom(other);
 }
 
-Variant::Variant(Variant&& other) noexcept : type_(vbEmpty) {
-  MoveFrom(other);
-}
-
 Variant& Variant::operator=(const Variant& other) {
   if (this != &other) {
     // Copy first: `other` may live inside this Variant's array.
     Variant copy(other);
     if (OwnsResource()) Release();
     MoveFrom(copy);
-  }
-  return *this;
-}
-
-Variant& Variant::operator=(Variant&& other) noexcept {
-  if (this != &other) {
-    Variant taken(std::move(other));
-    if (OwnsResource()) Release();
-    MoveFrom(taken);
   }
   return *this;
 }
@@ -280,21 +267,6 @@ void Variant::CopyFrom(const Variant& other) {
     std::memcpy(static_cast<void*>(&value_), static_cast<const void*>(&other.value_), sizeof(Payload));
     type_ = other.type_;
   }
-}
-
-// Expects this Variant to hold nothing that needs releasing; leaves `other` Empty.
-void Variant::MoveFrom(Variant& other) noexcept {
-  if (other.type_ == vbObject) {
-    new (&value_.object) std::shared_ptr<Object>(std::move(other.value_.object));
-    other.value_.object.~shared_ptr();
-  } else {
-    // Heap strings and arrays change owner with their pointer.
-    std::memcpy(static_cast<void*>(&value_), static_cast<const void*>(&other.value_), sizeof(Payload));
-  }
-  type_ = other.type_;
-  inline_length_ = other.inline_length_;
-  other.type_ = vbEmpty;
-  other.inline_length_ = 0;
 }
 
 bool operator==(const Variant& a, const Variant& b) noexcept {

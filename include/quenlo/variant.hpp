@@ -3,8 +3,10 @@
 
 #include <concepts>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,9 +72,20 @@ class Variant {
  public:
   Variant() noexcept : type_(vbEmpty) {}  // Empty
   Variant(const Variant& other);
-  Variant(Variant&& other) noexcept;
+  Variant(Variant&& other) noexcept : type_(vbEmpty) { MoveFrom(other); }
   Variant& operator=(const Variant& other);
-  Variant& operator=(Variant&& other) noexcept;
+  Variant& operator=(Variant&& other) noexcept {
+    if (this == &other) return *this;
+    if (OwnsResource()) {
+      // `other` may live inside what this Variant releases: take it out first.
+      Variant taken(std::move(other));
+      Release();
+      MoveFrom(taken);
+    } else {
+      MoveFrom(other);
+    }
+    return *this;
+  }
   ~Variant() {
     if (OwnsResource()) Release();
   }
@@ -100,8 +113,9 @@ class Variant {
   Variant(const Decimal& value) noexcept;
   Variant(std::shared_ptr<Object> object) noexcept;  // Object; a null pointer is nothing
   template <class T>
-    requires std::derived_from<T, Object> && (!std::same_as<T, Object>)
-  Variant(std::shared_ptr<T> object) noexcept : Variant(std::shared_ptr<Object>(std::move(object))) {}
+  requires std::derived_from<T, Object> &&
+      (!std::same_as<T, Object>)Variant(std::shared_ptr<T> object) noexcept
+      : Variant(std::shared_ptr<Object>(std::move(object))) {}
 
   // Named constructors, for the types a C++ value does not name by itself.
   static Variant Null() noexcept;
@@ -160,7 +174,20 @@ class Variant {
   }
   void Release() noexcept;
   void CopyFrom(const Variant& other);
-  void MoveFrom(Variant& other) noexcept;
+  // Expects this Variant to hold nothing that needs releasing; leaves `other` Empty. Heap
+  // strings and arrays change owner with their pointer; a shared_ptr is moved as one.
+  void MoveFrom(Variant& other) noexcept {
+    if (other.type_ == vbObject) {
+      new (&value_.object) std::shared_ptr<Object>(std::move(other.value_.object));
+      other.value_.object.~shared_ptr();
+    } else {
+      std::memcpy(static_cast<void*>(&value_), static_cast<const void*>(&other.value_), sizeof(Payload));
+    }
+    type_ = other.type_;
+    inline_length_ = other.inline_length_;
+    other.type_ = vbEmpty;
+    other.inline_length_ = 0;
+  }
   void AssignString(std::string_view text);
   bool HasHeapString() const noexcept { return type_ == vbString && inline_length_ == kHeapStringMark; }
 
