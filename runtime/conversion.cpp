@@ -2,8 +2,12 @@
 #include "quenlo/conversion.hpp"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string_view>
+#include <system_error>
 
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
@@ -22,6 +26,36 @@ NumberText ScanOrRaise(std::string_view text) {
   NumberText number;
   if (!ScanNumber(text, number)) Raise(err::kTypeMismatch);
   return number;
+}
+
+// The text of a stored number is nearly always plain: an optional "-" and digits, for a
+// fraction a point and more digits. Such a text is read directly; any other text (spaces, an
+// exponent, "&H", a value out of range) takes the general path, which reads plain texts to the
+// same values.
+std::optional<std::int64_t> PlainInteger(std::string_view text) noexcept {
+  const std::string_view digits = text.substr(!text.empty() && text[0] == '-' ? 1 : 0);
+  if (digits.empty() || digits.size() > 18) return std::nullopt;
+  std::int64_t magnitude = 0;
+  for (const char digit : digits) {
+    if (digit < '0' || digit > '9') return std::nullopt;
+    magnitude = magnitude * 10 + (digit - '0');
+  }
+  return digits.size() < text.size() ? -magnitude : magnitude;
+}
+
+std::int64_t IntegralFromText(std::string_view text, std::int64_t min, std::int64_t max) {
+  if (const auto plain = PlainInteger(text); plain && *plain >= min && *plain <= max) return *plain;
+  return IntegralFromNumber(ScanOrRaise(text), min, max);
+}
+
+bool IsPlainFraction(std::string_view text) noexcept {
+  const std::string_view unsigned_text = text.substr(!text.empty() && text[0] == '-' ? 1 : 0);
+  const std::size_t point = unsigned_text.find('.');
+  auto all_digits = [](std::string_view digits) {
+    return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  return all_digits(unsigned_text.substr(0, point)) &&
+         (point == std::string_view::npos || all_digits(unsigned_text.substr(point + 1)));
 }
 
 // The value a conversion works on: an object is read through its default member, a Null
@@ -361,15 +395,15 @@ bool CBool(const Variant& source) {
 // ---- Conversions from text ----------------------------------------------------------------
 
 std::int16_t IntegerFromText(std::string_view text) {
-  return static_cast<std::int16_t>(IntegralFromNumber(ScanOrRaise(text), INT16_MIN, INT16_MAX));
+  return static_cast<std::int16_t>(IntegralFromText(text, INT16_MIN, INT16_MAX));
 }
 
 std::int32_t LongFromText(std::string_view text) {
-  return static_cast<std::int32_t>(IntegralFromNumber(ScanOrRaise(text), INT32_MIN, INT32_MAX));
+  return static_cast<std::int32_t>(IntegralFromText(text, INT32_MIN, INT32_MAX));
 }
 
 std::uint8_t ByteFromText(std::string_view text) {
-  return static_cast<std::uint8_t>(IntegralFromNumber(ScanOrRaise(text), 0, UINT8_MAX));
+  return static_cast<std::uint8_t>(IntegralFromText(text, 0, UINT8_MAX));
 }
 
 float SingleFromText(std::string_view text) {
@@ -377,6 +411,10 @@ float SingleFromText(std::string_view text) {
 }
 
 double DoubleFromText(std::string_view text) {
+  if (IsPlainFraction(text)) {
+    double value = 0;
+    if (std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc()) return value;
+  }
   return DoubleFromNumber(ScanOrRaise(text));
 }
 
