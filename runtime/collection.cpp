@@ -390,7 +390,9 @@ Variant& Collection::At(std::int32_t position) {
 
 void Collection::Append(Variant item) {
   MakeRoomForOne();
-  Place(count_ + 1, std::move(item), SlotKey{});
+  // At the tail nothing moves and no key is registered.
+  new (&SlotAt(count_ + 1)) Slot(std::move(item), SlotKey{});
+  ++count_;
 }
 
 void Collection::Append(Variant item, std::string_view key) {

@@ -207,9 +207,12 @@ std::int16_t TagFromText(std::string_view tag) {
 // The value of an element text: a first character that is never examined, the tag, a
 // backslash, and the value text, converted by the tag.
 Variant DecodeElement(std::string_view text) {
-  const std::size_t first = FirstCharacterSize(text);
-  const std::size_t tag_end = text.find('\\', first);
-  if (tag_end == std::string_view::npos) RaiseRuntimeError(err::kInvalidProcedureCall);
+  const std::size_t first =
+      !text.empty() && static_cast<unsigned char>(text[0]) < 0x80 ? 1 : FirstCharacterSize(text);
+  // A tag is a few digits: a plain loop finds its end sooner than a library search.
+  std::size_t tag_end = first;
+  while (tag_end < text.size() && text[tag_end] != '\\') ++tag_end;
+  if (tag_end == text.size()) RaiseRuntimeError(err::kInvalidProcedureCall);
   const std::int16_t tag = TagFromText(text.substr(first, tag_end - first));
   const std::string_view value = text.substr(tag_end + 1);
   switch (tag) {
