@@ -4,6 +4,7 @@
 #include "runtime/number_text.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -87,6 +88,45 @@ char* WriteScientific(char* p, const ShortestDigits& d) {
   const int magnitude = std::abs(d.exponent);
   if (magnitude < 10) *p++ = '0';
   return std::to_chars(p, p + 4, magnitude).ptr;
+}
+
+// The shortest text of a double with at most kMaxQuickDecimals decimals, from 0.0001 to 2^40 /
+// 10^decimals, written without the general shortest-digits search: the first count of decimals
+// k at which round(|value| * 10^k) / 10^k gives |value| back is that text (the division of two
+// exact doubles rounds as reading the text does, and within these bounds only one text of k
+// decimals lies close enough to round to the value). False, with nothing written, for any
+// other value.
+constexpr int kMaxQuickDecimals = 6;
+constexpr std::array<double, kMaxQuickDecimals + 1> kPowersOfTen = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+constexpr double kQuickLimit = 0x1p40;
+
+bool AppendShortDecimalText(std::string& out, double value) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-4)) return false;
+  for (int decimals = 0; decimals <= kMaxQuickDecimals; ++decimals) {
+    const double scale = kPowersOfTen[static_cast<std::size_t>(decimals)];
+    const double scaled = magnitude * scale;
+    if (scaled >= kQuickLimit) return false;
+    const double rounded = std::round(scaled);
+    if (rounded / scale != magnitude) continue;
+    const auto digits = static_cast<std::uint64_t>(rounded);
+    const auto unit = static_cast<std::uint64_t>(scale);
+    char text[32];
+    char* p = text;
+    if (value < 0) *p++ = '-';
+    p = std::to_chars(p, text + sizeof text, digits / unit).ptr;
+    if (decimals > 0) {
+      *p++ = '.';
+      char fraction[8];
+      char* fraction_end = std::to_chars(fraction, fraction + sizeof fraction, digits % unit).ptr;
+      const auto fraction_count = static_cast<int>(fraction_end - fraction);
+      p = std::fill_n(p, decimals - fraction_count, '0');
+      p = std::copy(fraction, fraction_end, p);
+    }
+    out.append(text, p);
+    return true;
+  }
+  return false;
 }
 
 template <class Float>
@@ -294,7 +334,7 @@ void AppendIntegerText(std::string& out, std::int64_t value) {
 }
 
 void AppendDoubleText(std::string& out, double value) {
-  AppendFloatingText(out, value, 14);
+  if (!AppendShortDecimalText(out, value)) AppendFloatingText(out, value, 14);
 }
 
 void AppendSingleText(std::string& out, float value) {

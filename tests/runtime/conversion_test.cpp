@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
+#include <string>
 #include <utility>
 
 #include "quenlo/error.hpp"
@@ -91,6 +94,31 @@ TEST(TextOfValuesTest, NumbersTakeTheirShortestExactText) {
                   Decimal{UINT64_MAX, UINT32_MAX, 28, true}, "-7.9228162514264337593543950335",
                   Decimal{1, 0, 28, false}, "0.0000000000000000000000000001", Decimal{1500, 0, 3, true},
                   "-1.5", Decimal{0, 0, 5, true}, "0");
+}
+
+// A decimal of up to nine significant digits reads to a double whose shortest text is that
+// decimal again, whichever way the text is found (few decimals or many, below or above 2^40).
+TEST(TextOfValuesTest, ShortDecimalsGiveBackTheirOwnText) {
+  ExpectConverted(ConcatText, 2.5, "2.5", -0.5, "-0.5", 0.00012, "0.00012", 1099511627775.5,
+                  "1099511627775.5", 1099511627776.0, "1099511627776", 0.1 * 3, "0.30000000000000004",
+                  123.000001, "123.000001", 0.000123456, "0.000123456", 99.99, "99.99");
+  std::mt19937_64 random(20261206);
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t digits = random() % 1'000'000'000 + 1;
+    const int decimals = static_cast<int>(random() % 10);
+    std::string text = std::to_string(digits);
+    if (decimals > 0) {
+      text.insert(0, static_cast<std::size_t>(std::max(0, decimals + 1 - static_cast<int>(text.size()))),
+                  '0');
+      text.insert(text.size() - static_cast<std::size_t>(decimals), ".");
+      while (text.back() == '0') text.pop_back();
+      if (text.back() == '.') text.pop_back();
+    }
+    if (random() % 2 == 0) text.insert(0, "-");
+    const double value = DoubleFromText(text);
+    if (std::fabs(value) < 1e-4) continue;  // scientific notation
+    ASSERT_EQ(ConcatText(value), text);
+  }
 }
 
 TEST(TextOfValuesTest, DatesAreIso8601RoundedToTheSecond) {
