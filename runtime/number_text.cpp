@@ -107,7 +107,8 @@ bool AppendShortDecimalText(std::string& out, double value) {
     const double scale = kPowersOfTen[static_cast<std::size_t>(decimals)];
     const double scaled = magnitude * scale;
     if (scaled >= kQuickLimit) return false;
-    const double rounded = std::round(scaled);
+    // Adding a half is exact below 2^40, so truncating it rounds to the nearest.
+    const double rounded = static_cast<double>(static_cast<std::uint64_t>(scaled + 0.5));
     if (rounded / scale != magnitude) continue;
     const auto digits = static_cast<std::uint64_t>(rounded);
     const auto unit = static_cast<std::uint64_t>(scale);

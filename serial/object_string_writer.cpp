@@ -1,6 +1,8 @@
 // The object string writer: the header, the body of each kind and every element, appended into
 // one buffer for the whole tree, so the cost is linear in the text whatever the depth.
+#include <array>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -85,11 +87,22 @@ class ObjectStringWriter {
 
   // "\tag\text": the type code and the concatenation text (none for Empty and Null).
   void WriteScalar(const Variant& value) {
-    out_ += '\\';
-    AppendDecimal(VarType(value));
-    out_ += '\\';
+    const int type = VarType(value);
+    if (type < static_cast<int>(kTagTexts.size())) {
+      out_ += kTagTexts[static_cast<std::size_t>(type)];
+    } else {
+      out_ += '\\';
+      AppendDecimal(type);
+      out_ += '\\';
+    }
     AppendText(out_, value);
   }
+
+  // "\tag\" of the type codes up to vbByte; an array's code (vbArray + vbVariant) is written
+  // digit by digit.
+  static constexpr std::array<std::string_view, vbByte + 1> kTagTexts = {
+      "\\0\\", "\\1\\",  "\\2\\",  "\\3\\",  "\\4\\",  "\\5\\",  "\\6\\",  "\\7\\",  "\\8\\",
+      "\\9\\", "\\10\\", "\\11\\", "\\12\\", "\\13\\", "\\14\\", "\\15\\", "\\16\\", "\\17\\"};
 
   // "\9\" and the object's identity number, 0 for nothing.
   void WriteReference(const Variant& value) {
