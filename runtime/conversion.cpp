@@ -49,13 +49,14 @@ std::int64_t IntegralFromText(std::string_view text, std::int64_t min, std::int6
 }
 
 bool IsPlainFraction(std::string_view text) noexcept {
-  const std::string_view unsigned_text = text.substr(!text.empty() && text[0] == '-' ? 1 : 0);
-  const std::size_t point = unsigned_text.find('.');
-  auto all_digits = [](std::string_view digits) {
-    return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
-  };
-  return all_digits(unsigned_text.substr(0, point)) &&
-         (point == std::string_view::npos || all_digits(unsigned_text.substr(point + 1)));
+  std::size_t at = !text.empty() && text[0] == '-' ? 1 : 0;
+  const std::size_t integer_start = at;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+  if (at == integer_start) return false;
+  if (at == text.size()) return true;
+  if (text[at] != '.' || ++at == text.size()) return false;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+  return at == text.size();
 }
 
 // The value a conversion works on: an object is read through its default member, a Null
