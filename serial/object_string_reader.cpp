@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -167,14 +166,6 @@ class TokenList {
   std::array<std::vector<std::uint32_t>, kBracketKinds> open_;  // opening marks not matched yet
 };
 
-// A container read from text, before it becomes a Tavrix: what Become would copy.
-struct ReadContainer {
-  TavrixKind kind = KindVariant;
-  std::int32_t bound = 0;
-  std::optional<Collection> values;
-  std::optional<Collection> keys;
-};
-
 TavrixKind KindOfOpening(char mark) noexcept {
   switch (mark) {
     case '{':
@@ -245,8 +236,8 @@ Variant DecodeElement(std::string_view text) {
 
 class ObjectStringReader {
  public:
-  // Reads a whole object string at nesting depth `depth`.
-  static ReadContainer ReadText(std::string_view text, int depth) {
+  // Reads a whole object string at nesting depth `depth` into a new container.
+  static TavrixPtr ReadText(std::string_view text, int depth) {
     const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
     const std::size_t body = header_end == std::string_view::npos ? 0 : header_end + 1;
     const char mark = body < text.size() ? text[body] : '\0';
@@ -255,23 +246,23 @@ class ObjectStringReader {
       // The first two tokens are taken to be the header and the opening mark, and are not read.
       return ObjectStringReader(tokens, depth).ReadBody(mark, 2, tokens.Count(), false);
     }
-    ReadContainer result;
+    TavrixPtr result = Tavrix::Create();
     if (text.substr(body) == "nil") {
-      result.kind = KindNil;
+      result->kind_ = KindNil;
+      result->values_.reset();
       return result;
     }
     // The one value of a Variant-kind container: the whole rest of the text, not split.
-    result.values.emplace();
-    result.values->Append(DecodeElement(text.substr(body)));
+    result->values_->Append(DecodeElement(text.substr(body)));
     return result;
   }
 
   // Makes `target` what Become would make it with the container read.
-  static void MoveInto(Tavrix& target, ReadContainer&& read) noexcept {
-    target.values_ = std::move(read.values);
-    target.keys_ = std::move(read.keys);
-    target.kind_ = read.kind;
-    target.bound_ = read.bound;
+  static void MoveInto(Tavrix& target, Tavrix& read) noexcept {
+    target.values_ = std::move(read.values_);
+    target.keys_ = std::move(read.keys_);
+    target.kind_ = read.kind_;
+    target.bound_ = read.bound_;
   }
 
  private:
@@ -283,7 +274,7 @@ class ObjectStringReader {
     bool nested;
   };
 
-  ReadContainer ReadBody(char mark, std::size_t begin, std::size_t end, bool nested) {
+  TavrixPtr ReadBody(char mark, std::size_t begin, std::size_t end, bool nested) {
     const Level level{end, nested};
     if (mark == '{') return ReadMap(level, Skip(level, begin));
     return ReadSequence(level, Skip(level, begin), mark);
@@ -291,14 +282,14 @@ class ObjectStringReader {
 
   // Entries "key: value": the value stands two tokens after its key, and the token between is
   // not read. Separators and "}" are passed over wherever they stand.
-  ReadContainer ReadMap(const Level& level, std::size_t at) {
-    ReadContainer result;
-    result.kind = KindMap;
-    result.values.emplace();
-    result.keys.emplace();
+  TavrixPtr ReadMap(const Level& level, std::size_t at) {
+    TavrixPtr result = Tavrix::Create();
+    result->kind_ = KindMap;
+    Collection& values = *result->values_;
+    Collection& keys = result->keys_.emplace();
     const std::int32_t expected = ExpectedCount(level, at);
-    result.values->Reserve(expected);
-    result.keys->Reserve(expected);
+    values.Reserve(expected);
+    keys.Reserve(expected);
     while (at < level.end) {
       if (tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}')) {
         at = Next(level, at);
@@ -307,29 +298,29 @@ class ObjectStringReader {
       // The entry is placed before its value is read, so that a key given twice fails before
       // anything of its value does. Keys pair with values by position and need no key texts.
       const std::string_view key = tokens_.Text(at);
-      result.values->Append(Variant(), key);
-      result.keys->Append(Variant::String(key));
+      values.Append(Variant(), key);
+      keys.Append(Variant::String(key));
       at = Next(level, Next(level, at));
-      result.values->At(result.values->Count()) = ReadElement(level, at);
+      values.At(values.Count()) = ReadElement(level, at);
       at = Next(level, at);
     }
     return result;
   }
 
   // Elements in text order; "," and the closing mark are passed over wherever they stand.
-  ReadContainer ReadSequence(const Level& level, std::size_t at, char mark) {
-    ReadContainer result;
-    result.kind = KindOfOpening(mark);
-    result.bound = result.kind == KindUnboundedArray ? -1 : 0;
-    result.values.emplace();
-    result.values->Reserve(ExpectedCount(level, at));
+  TavrixPtr ReadSequence(const Level& level, std::size_t at, char mark) {
+    TavrixPtr result = Tavrix::Create();
+    result->kind_ = KindOfOpening(mark);
+    result->bound_ = result->kind_ == KindUnboundedArray ? -1 : 0;
+    Collection& values = *result->values_;
+    values.Reserve(ExpectedCount(level, at));
     const std::string_view close = GetCloseBracket(std::string_view(&mark, 1));
     while (at < level.end) {
       if (tokens_.IsDelimiter(at, ',') || (tokens_.IsDelimiter(at) && tokens_.Text(at) == close)) {
         at = Next(level, at);
         continue;
       }
-      result.values->Append(ReadElement(level, at));
+      values.Append(ReadElement(level, at));
       at = Next(level, at);
     }
     return result;
@@ -351,14 +342,12 @@ class ObjectStringReader {
     const std::size_t close = opening == Bracket::kNone ? FindEmptyClose(level, at) : tokens_.MatchOf(at);
     // A closing mark that is missing, or that lies beyond this level, is not there.
     if (close == kNoMatch || close >= level.end) RaiseRuntimeError(err::kSubscriptOutOfRange);
-    ReadContainer child =
+    TavrixPtr child =
         opening == Bracket::kNone
             ? ReadText(JoinedText(at, close), depth_ + 1)
             : ObjectStringReader(tokens_, depth_ + 1).ReadBody(tokens_.Text(at)[0], at + 1, close + 1, true);
     at = close;
-    TavrixPtr container = Tavrix::Create();
-    MoveInto(*container, std::move(child));
-    return Variant(std::move(container));
+    return Variant(std::move(child));
   }
 
   // How many elements the level holds when it is written as the writer writes: one more than its
@@ -416,7 +405,7 @@ class ObjectStringReader {
 };
 
 void Tavrix::SetObjectString(std::string_view str) {
-  TranslateErrors([&] { ObjectStringReader::MoveInto(*this, ObjectStringReader::ReadText(str, 0)); });
+  TranslateErrors([&] { ObjectStringReader::MoveInto(*this, *ObjectStringReader::ReadText(str, 0)); });
 }
 
 }  // namespace quenlo
