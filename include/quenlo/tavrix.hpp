@@ -68,9 +68,12 @@ class Tavrix final : public Object {
   void SetArray(const Variant& UpperBound = -1);
   /// A Set holding the given members, in order.
   void SetSet(std::span<const Variant> Members);
+  // clang-format 14 cannot lay out a requires clause.
+  // clang-format off
   template <class... Members>
     requires(std::constructible_from<Variant, Members> && ...)
   void SetSet(Members&&... members) {
+    // clang-format on
     const Variant list[] = {Variant(), Variant(std::forward<Members>(members))...};
     SetSet(std::span<const Variant>(list).subspan(1));
   }
