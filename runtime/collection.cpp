@@ -335,6 +335,11 @@ void Collection::Remove(const Variant& index) {
 // ---- Positions and keys -------------------------------------------------------------------
 
 std::int32_t Collection::PositionOf(const Variant& index) const {
+  if (index.Type() == vbLong || index.Type() == vbInteger) {  // the common case, answered at once
+    const std::int32_t position = index.Type() == vbLong ? index.AsLong() : index.AsInteger();
+    CheckPosition(position);
+    return position;
+  }
   // An object names what its default member reads.
   const Variant plain = index.IsObject() ? DefaultValue(index) : Variant();
   const Variant& named = index.IsObject() ? plain : index;

@@ -32,10 +32,6 @@ Variant FromIntegral(Int value) noexcept {
 
 }  // namespace
 
-Variant::Variant(const Variant& other) : type_(vbEmpty) {
-  CopyFrom(other);
-}
-
 Variant& Variant::operator=(const Variant& other) {
   if (this != &other) {
     // Copy first: `other` may live inside this Variant's array.
@@ -264,8 +260,7 @@ void Variant::CopyFrom(const Variant& other) {
     value_.array = new std::vector<Variant>(*other.value_.array);
     type_ = other.type_;
   } else {
-    std::memcpy(static_cast<void*>(&value_), static_cast<const void*>(&other.value_), sizeof(Payload));
-    type_ = other.type_;
+    CopyBytes(other);
   }
 }
 

@@ -71,7 +71,13 @@ struct Decimal {
 class Variant {
  public:
   Variant() noexcept : type_(vbEmpty) {}  // Empty
-  Variant(const Variant& other);
+  Variant(const Variant& other) : type_(vbEmpty) {
+    if (other.type_ == vbObject || other.IsArray() || other.HasHeapString()) {
+      CopyFrom(other);
+    } else {
+      CopyBytes(other);
+    }
+  }
   Variant(Variant&& other) noexcept : type_(vbEmpty) { MoveFrom(other); }
   Variant& operator=(const Variant& other);
   Variant& operator=(Variant&& other) noexcept {
@@ -187,6 +193,12 @@ class Variant {
     inline_length_ = other.inline_length_;
     other.type_ = vbEmpty;
     other.inline_length_ = 0;
+  }
+  // The whole of a Variant that owns nothing beyond its own bytes.
+  void CopyBytes(const Variant& other) noexcept {
+    std::memcpy(static_cast<void*>(&value_), static_cast<const void*>(&other.value_), sizeof(Payload));
+    type_ = other.type_;
+    inline_length_ = other.inline_length_;
   }
   void AssignString(std::string_view text);
   bool HasHeapString() const noexcept { return type_ == vbString && inline_length_ == kHeapStringMark; }
