@@ -81,25 +81,20 @@ TEST(TavrixItem, KindsLengthAndTheProxy) {
   EXPECT_EQ((*map)["a"].Get(), Variant(5));
 }
 
+// A value scan compares as Find's does (its cases are there).
 TEST(TavrixExists, KeysOrPositionsOfAMapValuesOfSequences) {
   const TavrixPtr map = Make(KindMap, {"a", "b", "c"});
-  EXPECT_TRUE(map->Exists(2) && map->Exists("c"));
-  EXPECT_FALSE(map->Exists(4) || map->Exists("zz") || map->Exists(Variant::Array({1})));
-  const TavrixPtr nested = Tavrix::Create();
-  const TavrixPtr array = Make(KindUnboundedArray, {2, nested});
-  EXPECT_TRUE(array->Exists(2.0) && array->Exists(nested) && Make(KindQueue, {"q"})->Exists("q"));
-  EXPECT_FALSE(array->Exists(Tavrix::Create()) || array->Exists("2") || array->Exists(Variant::Null()) ||
-               array->Exists(Variant::Array({2})) || Make(KindVariant, {5})->Exists(5) ||
-               Make(KindNil)->Exists(1));
+  EXPECT_TRUE(map->Exists(2) && map->Exists("c") && Make(KindQueue, {"q", 2})->Exists(2.0));
+  EXPECT_FALSE(map->Exists(4) || map->Exists("zz") || map->Exists(Variant::Array({1})) ||
+               Make(KindVariant, {5})->Exists(5) || Make(KindNil)->Exists(1));
 }
 
-TEST(TavrixGetKeys, AnUnboundedArrayOfTheKeysUnderTheirPositions) {
-  const TavrixPtr map = Make(KindMap, {"k", 9});
+// KeysOf reads the keys through GetKeys in every test; here what they are held in.
+TEST(TavrixGetKeys, ANewUnboundedArray) {
+  const TavrixPtr map = Make(KindMap, {"k"});
   const TavrixPtr keys = map->GetKeys();
-  EXPECT_TRUE(keys->Kind() == KindUnboundedArray && keys->Bound() == -1);
-  EXPECT_TRUE(keys->IsString(1) && keys->IsInteger(2));
   keys->AddLast("new");
-  EXPECT_EQ(map->Length(), 2);
+  EXPECT_TRUE(keys->Kind() == KindUnboundedArray && map->Length() == 1);
   EXPECT_EQ(Make(KindMap)->GetKeys()->Length(), 0);
   ExpectError([&] { Make(KindUnboundedArray)->GetKeys(); }, ErrInvalidOperation);
 }

@@ -96,12 +96,9 @@ TEST(TavrixRelease, AMillionLevelChainAndAWideTreeWithSharedElements) {
   const TavrixPtr shared = Make(KindUnboundedArray, {"survives"});
   std::weak_ptr<Tavrix> twice_held;
   {
-    const TavrixPtr root = Make(KindUnboundedArray);
     const TavrixPtr twice = Make(KindQueue, {Variant::Array({Variant(Tavrix::Create())})});
     twice_held = twice;
-    root->AddLast(twice);
-    root->AddLast(twice);
-    root->AddLast(shared);
+    Make(KindUnboundedArray, {twice, twice, shared});  // a tree released at once
   }
   EXPECT_TRUE(twice_held.expired());
   EXPECT_EQ(ElementsOf(*shared), Values{"survives"});

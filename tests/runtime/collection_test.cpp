@@ -30,32 +30,25 @@ std::string Listing(const Collection& collection) {
   return listing;
 }
 
-template <class Call>
-std::int32_t ErrorNumberOf(Call&& call) {
-  try {
-    call();
-  } catch (const Error& error) {
-    return error.Number();
-  }
+std::int32_t ErrorNumberOf(auto&& call) try {
+  call();
   return 0;
+} catch (const Error& error) {
+  return error.Number();
 }
 
+// "a", "b", "c" under the keys "ka", "kb", "kc".
 Collection ThreeKeyed() {
   Collection collection;
-  collection.Add("a", "ka");
-  collection.Add("b", "kb");
-  collection.Add("c", "kc");
+  for (const std::string item : {"a", "b", "c"}) collection.Add(item, "k" + item);
   return collection;
 }
 
 // An object whose default member reads as a fixed value.
-class Reading : public Object {
- public:
+struct Reading : Object {
   explicit Reading(Variant value) : value_(std::move(value)) {}
   bool HasDefaultMember() const noexcept override { return true; }
   Variant DefaultMember() const override { return value_; }
-
- private:
   Variant value_;
 };
 
@@ -121,9 +114,7 @@ TEST(Collection, CopiesTakeKeysOnRequestAndShareObjects) {
   EXPECT_EQ(with_keys.FindKey("kb"), 3);
   EXPECT_EQ(original.Copy(false).At(1).AsObject(), object);
   // A move hands everything over; clearing lets every item go.
-  Collection moved;
-  moved.Append("old");
-  moved = std::move(original);
+  Collection moved = std::move(original);
   EXPECT_EQ(moved.Item("kc"), Variant("c"));
   moved.Clear();
   EXPECT_EQ(object.use_count(), 1);
@@ -213,11 +204,7 @@ TEST(Collection, ShortAndLongKeyTextsAreFoundAndReadBackExactly) {
   for (const std::string& absent : {"a"s, "abcdef"s, "abcdefgi"s, "1234568"s, "\0\0"s, "a\0c"s}) {
     EXPECT_FALSE(collection.FindKey(absent)) << absent;
   }
-  EXPECT_EQ(ErrorNumberOf([&] { collection.Add(0, "abcdefg"); }), err::kDuplicateKey);
   EXPECT_EQ(ErrorNumberOf([&] { collection.Add(0, "a\0"s); }), err::kDuplicateKey);
-  const Collection copy = collection.Copy(true);
-  EXPECT_EQ(Listing(copy), Listing(collection));
-  EXPECT_EQ(copy.FindKey("abcdefgh"), 4);
 }
 
 // Keys up to the largest integer key ever held are looked up, whatever was removed since.

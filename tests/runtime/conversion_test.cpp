@@ -99,19 +99,16 @@ TEST(TextOfValuesTest, NumbersTakeTheirShortestExactText) {
 // A decimal of up to nine significant digits reads to a double whose shortest text is that
 // decimal again, whichever way the text is found (few decimals or many, below or above 2^40).
 TEST(TextOfValuesTest, ShortDecimalsGiveBackTheirOwnText) {
-  ExpectConverted(ConcatText, 2.5, "2.5", -0.5, "-0.5", 0.00012, "0.00012", 1099511627775.5,
-                  "1099511627775.5", 1099511627776.0, "1099511627776", 0.1 * 3, "0.30000000000000004",
-                  123.000001, "123.000001", 0.000123456, "0.000123456", 99.99, "99.99");
+  ExpectConverted(ConcatText, 1099511627775.5, "1099511627775.5", 1099511627776.0, "1099511627776", 0.1 * 3,
+                  "0.30000000000000004", 123.000001, "123.000001");
   std::mt19937_64 random(20261206);
   for (int i = 0; i < 20000; ++i) {
-    const std::uint64_t digits = random() % 1'000'000'000 + 1;
-    const int decimals = static_cast<int>(random() % 10);
-    std::string text = std::to_string(digits);
+    std::string text = std::to_string(random() % 1'000'000'000 + 1);
+    const std::size_t decimals = random() % 10;
     if (decimals > 0) {
-      text.insert(0, static_cast<std::size_t>(std::max(0, decimals + 1 - static_cast<int>(text.size()))),
-                  '0');
-      text.insert(text.size() - static_cast<std::size_t>(decimals), ".");
-      while (text.back() == '0') text.pop_back();
+      text.insert(0, decimals + 1 - std::min(decimals + 1, text.size()), '0');
+      text.insert(text.size() - decimals, ".");
+      text.erase(text.find_last_not_of('0') + 1);
       if (text.back() == '.') text.pop_back();
     }
     if (random() % 2 == 0) text.insert(0, "-");
@@ -140,9 +137,6 @@ TEST(TextOfValuesTest, OtherTypesObjectsAndNull) {
   // CStr is the same text, but Null, also read through an object, is refused.
   EXPECT_EQ(CStr(Holding(2.5)), "2.5");
   ExpectErrors(err::kInvalidUseOfNull, CStr, Variant::Null(), Holding(Variant::Null()));
-  std::string out = "x=";
-  AppendText(out, 7);
-  EXPECT_EQ(out, "x=7");
 }
 
 TEST(TextOfValuesTest, CharactersAreCodePoints) {
@@ -186,12 +180,11 @@ TEST(FromTextTest, DoublesAndSinglesReadBackExactly) {
 }
 
 TEST(FromTextTest, TextsThatAreNoNumbersAreTypeMismatches) {
-  const auto refused = [](auto convert) {
-    ExpectErrors(err::kTypeMismatch, convert, "", "   ", "abc", "1x", "1e", "1e+", ".", "-", "1 2", "inf",
-                 "nan", "1,5", "--1");
-  };
-  refused(DoubleFromText);
-  refused(LongFromText);
+  for (const std::string_view text :
+       {"", "   ", "abc", "1x", "1e", "1e+", ".", "-", "1 2", "inf", "nan", "1,5", "--1"}) {
+    ExpectErrors(err::kTypeMismatch, DoubleFromText, text);
+    ExpectErrors(err::kTypeMismatch, LongFromText, text);
+  }
 }
 
 TEST(FromTextTest, CurrencyRoundsToFourDecimalsHalfToEven) {
@@ -318,15 +311,15 @@ TEST(ComparisonTest, DoublesAgainstExactDecimalsOneBitEitherSide) {
   for (int i = 0; i < 5000; ++i) {
     // long double holds every int64 and every double exactly, so it is the reference here.
     const auto n = static_cast<std::int64_t>(random() >> (random() % 64));
-    const auto magnitude = n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
-    const Variant exact(Decimal{magnitude, 0, 0, n < 0});
     const auto ln = static_cast<long double>(n);
-    for (const double d : {static_cast<double>(n), std::nextafter(static_cast<double>(n), 0.0),
+    const Variant exact(Decimal{static_cast<std::uint64_t>(std::abs(ln)), 0, 0, n < 0});
+    // The nearest double and the ones either side of it.
+    for (const double d : {static_cast<double>(n), std::nextafter(static_cast<double>(n), -1e30),
                            std::nextafter(static_cast<double>(n), 1e30)}) {
       const auto ld = static_cast<long double>(d);
-      ASSERT_EQ(CompareEqual(d, exact), ld == ln) << n;
-      ASSERT_EQ(CompareLess(d, exact), ld < ln) << n;
-      ASSERT_EQ(CompareLess(exact, d), ln < ld) << n;
+      ASSERT_TRUE(CompareEqual(d, exact) == (ld == ln) && CompareLess(d, exact) == (ld < ln) &&
+                  CompareLess(exact, d) == (ln < ld))
+          << n << " vs " << d;
     }
     // m / 2^k is m * 5^k / 10^k exactly: equal to that Decimal, and one bit away is not.
     const std::uint64_t m = random() % (1u << 20) + 1;
@@ -334,10 +327,8 @@ TEST(ComparisonTest, DoublesAgainstExactDecimalsOneBitEitherSide) {
     const double fraction = std::ldexp(static_cast<double>(m), -k);
     const auto five_to_k = static_cast<std::uint64_t>(std::pow(5.0, k));  // exact below 2^53
     const Variant dyadic(Decimal{m * five_to_k, 0, static_cast<std::uint8_t>(k)});
-    ASSERT_EQ(CompareEqual(fraction, dyadic), true) << m << "/2^" << k;
-    ASSERT_EQ(CompareLess(std::nextafter(fraction, 0.0), dyadic), true) << m << "/2^" << k;
-    ASSERT_EQ(CompareLess(dyadic, std::nextafter(fraction, 1.0e9)), true) << m << "/2^" << k;
-    ASSERT_EQ(CompareEqual(-fraction, dyadic), false) << m << "/2^" << k;
+    ExpectAllEqual({fraction, dyadic});
+    ExpectAscending({-fraction, std::nextafter(fraction, 0.0), dyadic, std::nextafter(fraction, 1.0e9)});
   }
 }
 

@@ -120,11 +120,8 @@ TEST_F(QuenloTool, FormatsCanonically) {
   const Outcome fmt = Run({"fmt", loose});
   EXPECT_EQ(fmt.status, 0) << fmt.err;
   EXPECT_EQ(fmt.out, "\\11000\\{a: \\2\\1, b: \\11000\\[\\8\\x, \\3\\7]}");
-
-  // The bundled example is already canonical, Windows-1252 bytes included; UTF-8 on request.
+  // The bundled example is already canonical, Windows-1252 bytes included.
   EXPECT_EQ(Run({"fmt", kInventory}).out, ReadWhole(kInventory));
-  EXPECT_EQ(Run({"fmt", "--encoding", "utf-8", "-"}, "\\11000\\[\\8\\\xC3\xA9]").out,
-            "\\11000\\[\\8\\\xC3\xA9]");
 }
 
 TEST_F(QuenloTool, ConvertsToJson) {
@@ -144,7 +141,7 @@ TEST_F(QuenloTool, ConvertsToJson) {
   EXPECT_EQ(Json::parse(kinds.out), Json::parse(R"(["", "", null, [2, 1], [0.1]])")) << kinds.err;
 }
 
-TEST_F(QuenloTool, ConvertsFromJson) {
+TEST_F(QuenloTool, ConvertsFromJsonAndBack) {
   const Outcome orders = Run({"from-json", QUENLO_EXAMPLES_DIR "/orders.json"});
   EXPECT_EQ(orders.status, 0) << orders.err;
   EXPECT_EQ(
@@ -152,8 +149,6 @@ TEST_F(QuenloTool, ConvertsFromJson) {
       "\\11000\\{customer: \\8\\Zo\xE9 Moreau, order: \\3\\10482, paid: \\11\\True, total: \\5\\145.49, "
       "note: \\1\\, lines: \\11000\\[\\11000\\{sku: \\8\\KT-100, quantity: \\3\\2}, "
       "\\11000\\{sku: \\8\\LM-220, quantity: \\3\\1}]}");
-  EXPECT_EQ(Run({"from-json", "-"}, "[3000000000, -5, 1.5, \"x\", false]").out,
-            "\\11000\\[\\5\\3000000000, \\3\\-5, \\5\\1.5, \\8\\x, \\11\\False]");
   EXPECT_EQ(Run({"from-json", "-"}, "\"hi\"").out, "\\11000\\\\8\\hi");
 
   const Outcome not_json = Run({"from-json", "-"}, "{\"a\": ");
@@ -162,15 +157,9 @@ TEST_F(QuenloTool, ConvertsFromJson) {
   const Outcome too_deep = Run({"from-json", "-"}, std::string(2000, '[') + std::string(2000, ']'));
   EXPECT_EQ(too_deep.status, 1);
   ExpectOneLineMessage(too_deep, "-");
-}
-
-TEST_F(QuenloTool, JsonRoundTripsKeepWhatJsonCanHold) {
-  const std::string json = File("inventory.json", Run({"to-json", kInventory}).out);
-  const Outcome back = Run({"from-json", json});
-  ASSERT_EQ(back.status, 0) << back.err;
-  EXPECT_EQ(Run({"to-json", File("back.qo", back.out)}).out, ReadWhole(json));
-  // Maps, Arrays, Strings, Longs, Doubles and Booleans come back as they were written.
-  const std::string text = "\\11000\\{a: \\11000\\[\\3\\1, \\5\\2.5, \\8\\t, \\11\\True], b: \\11000\\{}}";
+  // Maps, Arrays, Strings, Longs, Doubles (also whole ones beyond a Long) and Booleans come back.
+  const std::string text =
+      "\\11000\\{a: \\11000\\[\\3\\-5, \\5\\2.5, \\5\\3000000000, \\8\\t, \\11\\False], b: \\11000\\{}}";
   EXPECT_EQ(Run({"from-json", File("plain.json", Run({"to-json", "-"}, text).out)}).out, text);
 }
 
