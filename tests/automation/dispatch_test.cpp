@@ -52,8 +52,7 @@ TEST_F(LateBinding, ItemReadsLetsAndSetsAndTagReadsAndLets) {
   EXPECT_EQ(Call("Item", vbMethod, {Variant::Missing()}), Variant("text"));
 
   Call("SetMap", vbMethod);
-  auto inner = Tavrix::Create();
-  inner->Item(1, Variant::Long(7));
+  const TavrixPtr inner = testing::Make(KindVariant, {Variant::Long(7)});
   Call("Item", vbLet, {"copy", inner});  // let stores the default value
   Call("Item", vbSet, {"ref", inner});   // set stores the reference
   EXPECT_EQ(Call("Item", vbGet, {"copy"}), Variant::Long(7));

@@ -30,9 +30,8 @@ inline void ExpectError(auto&& call, std::int32_t number) {
   }
 }
 
-/// A container of `kind` filled through its ordinary adding operation: keys of a Map and
-/// elements of an Array by AddLast, members of a Set, Push on a Stack or Queue, Item(1) on a
-/// Variant. A bounded Array gets `bound`.
+/// A container of `kind` (a bounded Array of `bound`) filled through its ordinary adding
+/// operation: AddLast, SetSet's members, Push, or Item(1) on a Variant.
 inline TavrixPtr Make(TavrixKind kind, std::initializer_list<Variant> elements = {}, std::int32_t bound = 2) {
   TavrixPtr t = Tavrix::Create();
   if (kind == KindMap) t->SetMap();
