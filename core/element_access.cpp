@@ -15,10 +15,6 @@ bool ReadsByIndex(TavrixKind kind) noexcept {
          kind == KindSet;
 }
 
-bool IsArrayKind(TavrixKind kind) noexcept {
-  return kind == KindBoundedArray || kind == KindUnboundedArray;
-}
-
 }  // namespace
 
 // ---- Shared lookups ---------------------------------------------------------------------
@@ -64,7 +60,7 @@ Variant Tavrix::Item(const Variant& index) const {
 void Tavrix::Item(const Variant& index, Variant value) {
   TranslateErrors([&] {
     if (kind_ == KindMap) return StoreMapValue(index, std::move(value));
-    if (IsArrayKind(kind_)) return StoreArrayValue(index, std::move(value));
+    if (IsArrayKind()) return StoreArrayValue(index, std::move(value));
     if (kind_ == KindVariant) return StoreVariantValue(index, std::move(value));
     Raise(ErrInvalidOperation);
   });

@@ -6,14 +6,6 @@
 
 namespace quenlo {
 
-namespace {
-
-bool IsArrayKind(TavrixKind kind) noexcept {
-  return kind == KindBoundedArray || kind == KindUnboundedArray;
-}
-
-}  // namespace
-
 void Tavrix::RequireRoomInBoundedArray() const {
   if (kind_ == KindBoundedArray && values_->Count() >= bound_) Raise(ErrSubscriptOutOfRange);
 }
@@ -26,7 +18,7 @@ void Tavrix::AppendAtNextPosition(const Variant& Data) {
 
 Variant Tavrix::AddLast(const Variant& Data) {
   return TranslateErrors([&] {
-    RequireKind(kind_ == KindMap || IsArrayKind(kind_));
+    RequireKind(kind_ == KindMap || IsArrayKind());
     if (kind_ == KindMap) {
       if (ValueExists(Data)) Raise(ErrDuplicateValue);
       InsertMapEntry(values_->Count() + 1, Data, Variant::Null());
@@ -40,7 +32,7 @@ Variant Tavrix::AddLast(const Variant& Data) {
 
 Variant Tavrix::AddFirst(const Variant& Data) {
   return TranslateErrors([&] {
-    RequireKind(kind_ == KindMap || IsArrayKind(kind_));
+    RequireKind(kind_ == KindMap || IsArrayKind());
     if (kind_ == KindMap) {
       if (ValueExists(Data)) Raise(ErrDuplicateValue);
       InsertMapEntry(1, Data, Variant::Null());  // first, whatever the type of the first key
@@ -58,7 +50,7 @@ Variant Tavrix::AddFirst(const Variant& Data) {
 
 void Tavrix::Insert(const Variant& index, const Variant& Data) {
   TranslateErrors([&] {
-    RequireKind(IsArrayKind(kind_));
+    RequireKind(IsArrayKind());
     RequireRoomInBoundedArray();
     values_->InsertAt(values_->PositionOf(index), Data);
   });

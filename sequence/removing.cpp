@@ -12,7 +12,7 @@ Variant Tavrix::Remove(const Variant& index) {
       values_->RemoveAt(position);
       keys_->RemoveAt(position);
     } else {
-      RequireKind(kind_ == KindBoundedArray || kind_ == KindUnboundedArray);
+      RequireKind(IsArrayKind());
       values_->Remove(index);
     }
     return Variant();
@@ -22,7 +22,7 @@ Variant Tavrix::Remove(const Variant& index) {
 void Tavrix::RemoveAll() {
   TranslateErrors([&] {
     if (kind_ == KindMap) return ReplaceStorage(Collection(), Collection());
-    RequireKind(kind_ == KindBoundedArray || kind_ == KindUnboundedArray);
+    RequireKind(IsArrayKind());
     ReplaceStorage(Collection(), std::nullopt);
   });
 }

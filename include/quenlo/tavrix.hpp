@@ -186,6 +186,7 @@ class Tavrix final : public Object {
   [[noreturn]] static void Raise(std::int32_t number);
   static std::string_view GetErrorText(std::int32_t number) noexcept;
   void RequireKind(bool served) const;
+  bool IsArrayKind() const noexcept { return kind_ == KindBoundedArray || kind_ == KindUnboundedArray; }
 
   bool ValueExists(const Variant& index) const noexcept;
   static bool ValuesEqual(const Variant& A, const Variant& B) noexcept;
