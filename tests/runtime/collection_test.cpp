@@ -15,6 +15,7 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
+#include "runtime/error_number.hpp"
 
 namespace quenlo {
 namespace {
@@ -30,12 +31,7 @@ std::string Listing(const Collection& collection) {
   return listing;
 }
 
-std::int32_t ErrorNumberOf(auto&& call) try {
-  call();
-  return 0;
-} catch (const Error& error) {
-  return error.Number();
-}
+using testing::ErrorNumberOf;
 
 // "a", "b", "c" under the keys "ka", "kb", "kc".
 Collection ThreeKeyed() {

@@ -14,16 +14,12 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
+#include "runtime/error_number.hpp"
 
 namespace quenlo {
 namespace {
 
-int ErrorNumberOf(auto&& action) try {
-  action();
-  return 0;
-} catch (const Error& error) {
-  return error.Number();
-}
+using testing::ErrorNumberOf;
 
 // Each input, expected pair of the arguments: `convert` turns the input into the expected result.
 void ExpectConverted(auto) {}

@@ -9,16 +9,12 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
+#include "runtime/error_number.hpp"
 
 namespace quenlo {
 namespace {
 
-int ErrorNumberOf(auto&& action) try {
-  action();
-  return 0;
-} catch (const Error& error) {
-  return error.Number();
-}
+using testing::ErrorNumberOf;
 
 class Plain : public Object {};
 
