@@ -174,6 +174,22 @@ class Tavrix final : public Object {
   /// An indented listing of this container and everything nested in it.
   std::string DebugPrint() const;
 
+  // ---- Cycles and consistency (core/) ---------------------------------------------------
+
+  /// Releases the containers that hold one another in a cycle but that no caller can reach any
+  /// more, and returns how many were released. Containers are counted references, so such a
+  /// cycle would otherwise live until the process ends. A container counts as reachable while
+  /// anything other than a container's elements holds a reference to it: a TavrixPtr, a Variant
+  /// outside a container, or an object of another class. Call it at a quiet moment, when no
+  /// other thread is using containers, for example after dropping a tree that may hold itself.
+  static std::size_t CollectCycles();
+
+  /// Checks the internal consistency of this container and of every container reachable from
+  /// it: storage present for every kind but Nil, a Map's Keys and Values parallel and keyed
+  /// alike, a bounded Array within its Bound, walk fields back at rest. Returns an empty text
+  /// when every rule holds, else a description of the first rule broken. For diagnosis.
+  std::string FindInconsistency() const;
+
   // ---- Object -------------------------------------------------------------------------
 
   std::string_view ClassName() const noexcept override { return "Tavrix"; }
