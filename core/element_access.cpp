@@ -81,6 +81,9 @@ void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
     values_->ReplaceAt(*position, std::move(value));  // the new element has no key
     return;
   }
+  // An index such as 0 passes the test above on a full bounded Array but names no element:
+  // appending would take the array past its bound.
+  RequireRoomInBoundedArray();
   AppendArrayElement(std::move(value), CStr(index));
 }
 

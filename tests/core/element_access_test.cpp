@@ -40,6 +40,7 @@ TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextUnlessTakenOrReplacesWithoutAK
   ExpectError([&] { full->Item(3, "c"); }, ErrSubscriptOutOfRange);
   ExpectError([&] { full->Item("1", "c"); }, ErrSubscriptOutOfRange);  // a text is never <= a number
   ExpectError([&] { full->Item(Variant::Null(), "c"); }, err::kInvalidUseOfNull);
+  ExpectError([&] { full->Item(0, "c"); }, ErrSubscriptOutOfRange);  // 0 <= 2, but no room for a new one
   EXPECT_EQ(ElementsOf(*full), (Values{"a", "c"}));
   // Made with another negative bound, an array accepts only indexes up to its count.
   const TavrixPtr odd = Tavrix::Create();
