@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/cycle_collector.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 
@@ -15,7 +16,11 @@ namespace quenlo {
 // ---- Creation and release -------------------------------------------------------------
 
 TavrixPtr Tavrix::Create() {
-  return TranslateErrors([] { return std::make_shared<Tavrix>(PrivateTag{}); });
+  return TranslateErrors([] {
+    TavrixPtr container = std::make_shared<Tavrix>(PrivateTag{});
+    CycleCollector::Track(*container);
+    return container;
+  });
 }
 
 Tavrix::Tavrix(PrivateTag) noexcept : values_(std::in_place) {}
@@ -25,6 +30,7 @@ Tavrix::Tavrix(PrivateTag) noexcept : values_(std::in_place) {}
 // this work list before it dies, so a tree of any depth is released by one loop. The list
 // allocates only once a child is adopted.
 Tavrix::~Tavrix() {
+  CycleCollector::Untrack(*this);
   std::vector<Collection> pending;
   const auto release = [&pending](Collection& collection) noexcept {
     for (std::int32_t position = 1; position <= collection.Count(); ++position) {

@@ -246,6 +246,9 @@ class Tavrix final : public Object {
   // ---- dump/ ------------------------------------------------------------------------------
   friend class DumpWriter;
 
+  // ---- core/: cycle collection ---------------------------------------------------------------
+  friend class CycleCollector;
+
   // ---- The container record -------------------------------------------------------------
   std::string tag_;
   std::optional<Collection> values_;  // nothing only for Nil
@@ -254,6 +257,8 @@ class Tavrix final : public Object {
   std::int32_t bound_ = 0;
   mutable std::int32_t level_ = 0;
   mutable std::int32_t visit_count_ = 0;
+  // This container's place among all live containers; all ones until Create registers it.
+  std::uint32_t registry_slot_ = ~std::uint32_t{0};
 };
 
 }  // namespace quenlo
