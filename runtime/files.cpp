@@ -228,6 +228,9 @@ void WriteFileBytes(const std::string& Filename, std::string_view bytes) {
     if (::lstat(Filename.c_str(), &status) != 0) {
       WriteBesideAndRename(Filename, bytes, nullptr);
     } else if (S_ISREG(status.st_mode)) {
+      // The rename needs no right to write the file itself: a file the caller may not write
+      // is refused, as writing it in place would be.
+      if (::faccessat(AT_FDCWD, Filename.c_str(), W_OK, AT_EACCESS) != 0) RaiseFileError(errno);
       WriteBesideAndRename(Filename, bytes, &status);
     } else {
       WriteInPlace(Filename, bytes);

@@ -14,7 +14,8 @@ std::string ReadFileBytes(const std::string& Filename);
 /// the new content is completely written: it is written beside the target and renamed over it,
 /// so a failed write leaves the former file as it was. A target that exists but is not a
 /// regular file (a device, a pipe, a symbolic link) is written in place. Raises 76 for a missing
-/// folder, 70 when access is denied, 61 when the disk is full, 57 or 75 for other failures.
+/// folder, 70 when access is denied (a file the caller may not write, or a folder it may not
+/// write into), 61 when the disk is full, 75 for a folder, 57 or 75 for other failures.
 void WriteFileBytes(const std::string& Filename, std::string_view bytes);
 
 /// UTF-8 text as Windows-1252 bytes; a character that Windows-1252 cannot hold, or a byte that

@@ -1,16 +1,23 @@
 // Export and Import: Windows-1252 bytes on disk, replacing writes, whole-file reads, errors.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/error_number.hpp"
 #include "serial/serial_support.hpp"
 
 namespace quenlo {
@@ -26,6 +33,9 @@ class ExportImport : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder_); }
 
   std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  std::ptrdiff_t EntryCount() const {
+    return std::distance(fs::directory_iterator(folder_), fs::directory_iterator());
+  }
   // The bytes on disk, read apart from the library's own file code.
   std::string Bytes(const std::string& name) const {
     std::ifstream file(Path(name), std::ios::binary);
@@ -62,10 +72,13 @@ TEST_F(ExportImport, ReplacesTheFileOnlyWithTheWholeNewText) {
   MakeKind(KindMap)->Export(Path("data.qo"));
   EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");  // no older tail
 
+  // A failed export leaves the former file byte for byte and nothing beside it: a tree with no
+  // text touches no file; a full disk (the file size limit here) fails halfway through the write;
+  // a missing folder, or a folder where the file should be, fails before it.
   WriteFileBytes(Path("data.qo"), "former");
-  ExpectError(9, [&] { Tavrix::Create()->Export(Path("data.qo")); });  // no text: no file touched
-  // A write that fails halfway (the file size limit here) leaves the former file and no other.
+  fs::create_directory(folder_ / "dir.qo");
   const TavrixPtr big = serial_test::ArrayOf({std::string(100000, 'x')});
+  ExpectError(9, [&] { Tavrix::Create()->Export(Path("data.qo")); });
   rlimit former_limit{};
   ::getrlimit(RLIMIT_FSIZE, &former_limit);
   const auto former_handler = std::signal(SIGXFSZ, SIG_IGN);
@@ -75,15 +88,59 @@ TEST_F(ExportImport, ReplacesTheFileOnlyWithTheWholeNewText) {
   ExpectError(61, [&] { big->Export(Path("data.qo")); });
   ::setrlimit(RLIMIT_FSIZE, &former_limit);
   std::signal(SIGXFSZ, former_handler);
-  EXPECT_EQ(Bytes("data.qo"), "former");
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
   ExpectError(76, [&] { big->Export(Path("missing/data.qo")); });
+  ExpectError(75, [&] { big->Export(Path("dir.qo")); });
+  EXPECT_EQ(Bytes("data.qo"), "former");
+  EXPECT_TRUE(fs::is_empty(folder_ / "dir.qo"));
+  EXPECT_EQ(EntryCount(), 2);
+  fs::remove(folder_ / "dir.qo");
 
   // What is not a regular file is written in place: a link stays, the file behind it changes.
   fs::create_symlink(folder_ / "data.qo", folder_ / "link.qo");
   MakeKind(KindNil)->Export(Path("link.qo"));
   EXPECT_TRUE(fs::is_symlink(folder_ / "link.qo"));
   EXPECT_EQ(Bytes("data.qo"), "\\11000\\nil");
+}
+
+// The number of the error that `body` raises (0 for none) when a user without root's rights
+// runs it, for whom file permissions hold: a child process gives those rights up when this one
+// has them, and reports the number through its exit status.
+int ErrorNumberUnprivileged(const std::function<void()>& body) {
+  if (::geteuid() != 0) return testing::ErrorNumberOf(body);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    constexpr int kNobody = 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(255);
+    ::_exit(testing::ErrorNumberOf(body));
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+TEST_F(ExportImport, RefusesFilesTheCallerMayNotWriteOrRead) {
+  constexpr auto kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  fs::permissions(folder_, fs::perms::all);  // anyone may write into the folder
+  fs::create_directory(folder_ / "locked");
+  WriteFileBytes(Path("read-only.qo"), "former");
+  WriteFileBytes(Path("locked/data.qo"), "former");
+  WriteFileBytes(Path("unreadable.qo"), "\\11000\\nil");
+  fs::permissions(folder_ / "read-only.qo", kReadOnly);
+  fs::permissions(folder_ / "locked",
+                  kReadOnly | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
+  fs::permissions(folder_ / "unreadable.qo", fs::perms::none);
+
+  // Replacing the file beside it would need no right to write the file itself.
+  const TavrixPtr map = MakeKind(KindMap);
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { map->Export(Path("read-only.qo")); }), 70);
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { map->Export(Path("locked/data.qo")); }), 70);
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { map->Import(Path("unreadable.qo")); }), 70);
+  EXPECT_EQ(Bytes("read-only.qo"), "former");
+  EXPECT_EQ(Bytes("locked/data.qo"), "former");
+  EXPECT_EQ(EntryCount(), 3);
+  fs::permissions(folder_ / "locked", fs::perms::all);
+  EXPECT_TRUE(fs::is_regular_file(folder_ / "locked/data.qo"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "locked"), fs::directory_iterator()), 1);
 }
 
 TEST_F(ExportImport, ReadsALargeFileWholeWithEveryLineBreak) {
@@ -104,11 +161,41 @@ TEST_F(ExportImport, ReportsFileErrorsAndKeepsTheContainer) {
   ExpectError(53, [&] { target->Import(Path("absent.qo")); });
   ExpectError(76, [&] { target->Import(Path("absent/absent.qo")); });
   ExpectError(75, [&] { target->Import(folder_.string()); });
-  WriteFileBytes(Path("empty.qo"), "");
-  ExpectError(5, [&] { target->Import(Path("empty.qo")); });
   WriteFileBytes(Path("bad.qo"), "\\11000\\{a: \\2\\1, a: \\2\\2}");
   ExpectError(457, [&] { target->Import(Path("bad.qo")); });
+  // A file cut short: empty, in its header, after a key, inside a nested container, in a tag.
+  const std::string whole = R"(\11000\{a: \11000\[\2\1, \2\2], b: \8\x})";
+  const std::pair<std::size_t, int> cuts[] = {{0, 5}, {5, 5}, {10, 9}, {20, 9}, {37, 5}};
+  for (const auto& [size, number] : cuts) {
+    WriteFileBytes(Path("cut.qo"), whole.substr(0, size));
+    ExpectError(number, [&] { target->Import(Path("cut.qo")); });
+  }
   EXPECT_EQ(serial_test::State(*target), before);
+}
+
+// The file is replaced by whole texts of two lengths while it is read again and again: every
+// Import gives one whole tree, or fails and changes nothing. A text read halfway through its
+// writing, or cut to the length of the other, would read as another tree.
+TEST_F(ExportImport, ImportsAFileReplacedMeanwhileWhole) {
+  const std::string texts[] = {serial_test::ArrayOf({std::string(100000, 'a'), "b"})->GetObjectString(),
+                               serial_test::ArrayOf({std::string(300000, 'c'), "d"})->GetObjectString()};
+  WriteFileBytes(Path("live.qo"), texts[0]);
+  std::atomic<bool> reading = true;
+  std::thread writer([&] {
+    for (std::size_t turn = 1; reading; ++turn) WriteFileBytes(Path("live.qo"), texts[turn % 2]);
+  });
+  const TavrixPtr target = serial_test::MakeTarget();
+  for (int run = 0; run < 300; ++run) {
+    const std::string before = serial_test::State(*target);
+    if (testing::ErrorNumberOf([&] { target->Import(Path("live.qo")); }) != 0) {
+      EXPECT_EQ(serial_test::State(*target), before);
+    } else {
+      const std::string read = target->GetObjectString();
+      EXPECT_TRUE(read == texts[0] || read == texts[1]) << "a text of " << read.size() << " bytes";
+    }
+  }
+  reading = false;
+  writer.join();
 }
 
 }  // namespace
