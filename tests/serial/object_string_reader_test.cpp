@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "quenlo/object.hpp"
@@ -120,6 +121,37 @@ TEST(ObjectStringReader, RaisesTheErrorsOfItsTableAndChangesNothing) {
       {R"(\11000\{a: \2\1, a: \2\2})", 457},
       {"\\11000\\[" + std::string(1000000, '['), 5}};  // unbalanced: no crash either
   for (const auto& [text, number] : cases) ExpectReadFails(number, text);
+}
+
+// A text of every tag, nested kinds, a live object and Strings with backslashes, a tab and
+// characters of two and three bytes, cut at every byte: each cut that fails leaves the target
+// as it was, and each that reads gives a Map that writes a text which reads back the same.
+TEST(ObjectStringReader, EveryCutOfARichTextFailsWithoutChangeOrReadsSanely) {
+  const auto shared = std::make_shared<Object>();
+  const std::string text =
+      R"(\11000\{int: \2\-3, long: \3\70000, single: \4\1.5, double: \5\2.25E-07, money: \6\12.5, )"
+      R"(day: \7\2026-12-06, yes: \11\True, exact: \14\-1.25, byte: \17\255, path: \8\\\srv\dir\a, )"
+      "text: \\8\\\u00E9\u20AC\tx, empty: \\8\\, nothing: \\9\\0, "
+      R"(nested: \11000\[\2\1, \11000\`\8\q, \11000\<\11000\(\2\1, \2\1)>)"
+      "\u00B4, \\11000\\{}], shared: \\9\\" +
+      std::to_string(IdentityRegistry::IdentityOf(shared)) + "}";
+  ASSERT_EQ(Read(text)->GetObjectString(), text);
+  for (std::size_t size = 0; size <= text.size(); ++size) {
+    const std::string_view cut = std::string_view(text).substr(0, size);
+    SCOPED_TRACE(cut);
+    const TavrixPtr target = MakeTarget();
+    const std::string before = serial_test::State(*target);
+    try {
+      target->SetObjectString(cut);
+    } catch (const Error&) {
+      EXPECT_EQ(serial_test::State(*target), before);
+      continue;
+    }
+    EXPECT_EQ(target->Kind(), KindMap);
+    EXPECT_EQ(target->Tag(), "kept");
+    const std::string written = target->GetObjectString();
+    EXPECT_EQ(Read(written)->GetObjectString(), written);
+  }
 }
 
 }  // namespace
