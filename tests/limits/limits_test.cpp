@@ -1,0 +1,174 @@
+// The limits of size and depth, through the public API: texts and trees nested far beyond the
+// nesting limit fail with their error and change nothing, a Map of a million keys and object
+// strings of 200 MB read and write back, each within memory proportional to its size.
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <cstddef>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "quenlo/conversion.hpp"
+#include "quenlo/tavrix.hpp"
+#include "serial/serial_support.hpp"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUENLO_LIMITS_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUENLO_LIMITS_SANITIZED 1
+#endif
+#endif
+#ifndef QUENLO_LIMITS_SANITIZED
+#define QUENLO_LIMITS_SANITIZED 0
+#endif
+
+namespace quenlo {
+namespace {
+
+using serial_test::ExpectError;
+using serial_test::ExpectReadFails;
+using serial_test::MakeKind;
+
+constexpr int kMillion = 1000000;
+
+// The growth of the peak resident memory of the process since construction, checked against
+// a bound per byte of a text. The memory freed earlier is given back and the peak reset first,
+// so that earlier work neither hides nor inflates it. The sanitizers keep freed memory and
+// add their own, so the bound is only checked without them.
+class PeakMemoryGrowth {
+ public:
+  PeakMemoryGrowth() {
+    ::malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    start_ = PeakBytes();
+  }
+  void ExpectBelow(double bytes_per_byte, std::size_t size) const {
+    const double growth = static_cast<double>(PeakBytes() - start_) / static_cast<double>(size);
+    if (!QUENLO_LIMITS_SANITIZED) {
+      EXPECT_LT(growth, bytes_per_byte) << "bytes of memory per byte of text";
+    }
+  }
+
+ private:
+  static std::size_t PeakBytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.starts_with("VmHWM:")) return std::stoul(line.substr(6)) * 1024;
+    }
+    ADD_FAILURE() << "no VmHWM in /proc/self/status";
+    return 0;
+  }
+  std::size_t start_ = 0;
+};
+
+std::string Repeated(std::string_view part, int count) {
+  std::string text;
+  text.reserve(part.size() * static_cast<std::size_t>(count));
+  for (int index = 0; index < count; ++index) text += part;
+  return text;
+}
+
+// A million containers each nested in the one before, opened by `level` (a header and an
+// opening mark, with a key for a Map); with `closed`, each ends with `close`.
+std::string MillionLevelsText(std::string_view level, std::string_view close, bool closed) {
+  return Repeated(level, kMillion) + "\\2\\1" + (closed ? Repeated(close, kMillion) : "");
+}
+
+TEST(Limits, AMillionNestedMarksFailWithTheirErrorInMemoryProportionalToTheText) {
+  const std::pair<std::string_view, std::string_view> kinds[] = {{"\\11000\\[", "]"},
+                                                                 {"\\11000\\{k: ", "}"},
+                                                                 {"\\11000\\(", ")"},
+                                                                 {"\\11000\\<", ">"},
+                                                                 {"\\11000\\`", "\u00B4"}};
+  for (const auto& [level, close] : kinds) {
+    const std::string closed = MillionLevelsText(level, close, true);
+    const PeakMemoryGrowth memory;
+    ExpectReadFails(28, closed);  // deeper than 1,024 levels
+    memory.ExpectBelow(10.0, closed.size());
+    ExpectReadFails(9, MillionLevelsText(level, close, false));  // the outermost nested one has no end
+  }
+  // Marks without headers are elements, and not valid ones.
+  for (const char mark : std::string_view("[{(<`")) {
+    ExpectReadFails(5, "\\11000\\[" + std::string(kMillion, mark));
+  }
+}
+
+// `levels` arrays each holding the next, the innermost one holding 1; `at_six` is set to the
+// sixth array from the innermost.
+TavrixPtr Chain(int levels, TavrixPtr* at_six = nullptr) {
+  TavrixPtr top = serial_test::ArrayOf({1});
+  for (int level = 2; level <= levels; ++level) {
+    top = serial_test::ArrayOf({top});
+    if (level == 6 && at_six != nullptr) *at_six = top;
+  }
+  return top;
+}
+
+TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased) {
+  TavrixPtr shallow;
+  TavrixPtr top = Chain(kMillion, &shallow);
+  for (int run = 0; run < 2; ++run) {  // a second run that fails alike shows nothing left marked
+    ExpectError(28, [&] { (void)top->GetObjectString(); });
+    ExpectError(28, [&] { (void)top->DebugPrint(); });
+  }
+  // A part within the limit walks as a chain of its own shape that no failed walk went through.
+  EXPECT_EQ(shallow->GetObjectString(), Chain(6)->GetObjectString());
+  EXPECT_EQ(shallow->DebugPrint(), Chain(6)->DebugPrint());
+
+  // A copy is one level deep: it shares the chain below.
+  TavrixPtr copy = top->Clone();
+  const TavrixPtr become = MakeKind(KindMap);
+  become->Become(top);
+  EXPECT_EQ(copy->Item(1).AsObject(), top->Item(1).AsObject());
+  EXPECT_EQ(become->Item(1).AsObject(), top->Item(1).AsObject());
+
+  // Comparing reads the default member down the chain at most 64 times: beyond, it raises 28,
+  // and Find counts that as no match.
+  ExpectError(28, [&] { (void)CompareEqual(Variant(top), 1); });
+  EXPECT_EQ(top->Find(1), -1);
+  EXPECT_EQ(shallow->Find(1), 1);
+
+  // Releasing the chain needs no recursion: the copy, its last holder, lets it go.
+  top.reset();
+  shallow.reset();
+  become->SetNil();
+  copy.reset();
+}
+
+TEST(Limits, AMapOfAMillionKeysReadsBackEqual) {
+  const TavrixPtr map = MakeKind(KindMap);
+  for (int key = 0; key < kMillion; ++key) map->Item("k" + std::to_string(key), Variant::Long(key));
+  EXPECT_EQ(map->Length(), kMillion);
+  EXPECT_EQ(map->Item("k765432"), Variant::Long(765432));
+  EXPECT_EQ(map->Find("k999999"), kMillion);
+
+  const std::string text = map->GetObjectString();
+  const PeakMemoryGrowth memory;
+  const TavrixPtr read = serial_test::Read(text);
+  memory.ExpectBelow(10.0, text.size());
+  EXPECT_EQ(read->Item("k123456"), Variant::Long(123456));
+  EXPECT_EQ(read->GetObjectString(), text);
+}
+
+// Reads `text`, writes it back equal, and checks the memory this takes per byte of text.
+void ExpectReadAndWrittenBackInProportion(const std::string& text, double bytes_per_byte) {
+  const PeakMemoryGrowth memory;
+  EXPECT_EQ(serial_test::Read(text)->GetObjectString(), text);
+  memory.ExpectBelow(bytes_per_byte, text.size());
+}
+
+TEST(Limits, ObjectStringsOf200MegabytesReadAndWriteBackInProportion) {
+#if QUENLO_LIMITS_SANITIZED
+  GTEST_SKIP() << "200 MB texts take too long under AddressSanitizer";
+#endif
+  constexpr std::size_t kSize = 200u << 20;
+  const std::string element = "\\3\\1234567, ";  // a Long
+  ExpectReadAndWrittenBackInProportion(
+      "\\11000\\[" + Repeated(element, static_cast<int>(kSize / element.size())) + "\\3\\1]", 6.5);
+  ExpectReadAndWrittenBackInProportion("\\11000\\[\\8\\" + std::string(kSize, 'x') + "]", 4.0);
+}
+
+}  // namespace
+}  // namespace quenlo
