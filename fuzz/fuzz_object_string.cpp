@@ -1,16 +1,15 @@
 // Feeds arbitrary bytes to SetObjectString. A failed read must leave the target as it was. A
-// successful read must not crash the writer, and when the tree read lies within the round-trip
-// rules its text must read back into a tree that writes exactly the same text.
+// successful read must give a consistent tree that the writer writes without an error, and
+// when the tree lies within the round-trip rules its text must read back into a tree that
+// writes exactly the same text.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_support.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
-#include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
 
 namespace {
@@ -18,19 +17,8 @@ namespace {
 using quenlo::Tavrix;
 using quenlo::TavrixPtr;
 using quenlo::Variant;
-
-[[noreturn]] void Fail(const char* what) {
-  std::fputs(what, stderr);
-  std::fputc('\n', stderr);
-  __builtin_trap();
-}
-
-// A live object with an identity, so that "\9\" elements can resolve to something.
-void RegisterSharedObject() {
-  static const auto object = std::make_shared<quenlo::Object>();
-  static const std::int32_t identity = quenlo::IdentityRegistry::IdentityOf(object);
-  (void)identity;
-}
+using quenlo::fuzz::Fail;
+using quenlo::fuzz::RequireConsistent;
 
 bool HoldsDelimiter(std::string_view text) {
   return text.find_first_of("[]{}()<>,:`") != std::string_view::npos ||
@@ -109,7 +97,7 @@ bool WithinRules(const Tavrix& container, bool top) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  RegisterSharedObject();
+  quenlo::fuzz::RegisterSharedObject();
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const TavrixPtr target = Tavrix::Create();
   target->SetMap();
@@ -122,16 +110,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         target->GetObjectString() != "\\11000\\{k: \\2\\1}") {
       Fail("a failed read changed the target");
     }
+    RequireConsistent(*target, "a failed read");
     return 0;
   }
   if (target->Tag() != "kept") Fail("a read changed the tag");
+  RequireConsistent(*target, "a read");
 
+  // The reader and the writer share the nesting limit, and every value read has a text.
   std::string first;
   try {
     first = target->GetObjectString();
-  } catch (const quenlo::Error&) {
-    return 0;  // an empty Variant-kind container, say, has no text
+  } catch (const quenlo::Error& error) {
+    Fail("a tree read could not be written: error " + std::to_string(error.Number()));
   }
+  RequireConsistent(*target, "a write");
   if (!WithinRules(*target, true)) return 0;
   const TavrixPtr again = Tavrix::Create();
   try {
@@ -139,6 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const quenlo::Error&) {
     Fail("a text within the round-trip rules did not read back");
   }
+  RequireConsistent(*again, "reading a written text");
   if (again->GetObjectString() != first) Fail("a text within the round-trip rules read back differently");
   return 0;
 }
