@@ -89,6 +89,7 @@ TEST(TavrixRelease, AMillionLevelChainAndAWideTreeWithSharedElements) {
       link->Item(1, next);
       link = std::move(next);
     }
+    EXPECT_EQ(root->FindInconsistency(), "");  // checked without recursion
     last = link;
   }
   EXPECT_TRUE(last.expired());
