@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <typeinfo>
+#include <unordered_map>
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -17,35 +18,22 @@
 namespace quenlo {
 namespace {
 
-constexpr std::uint32_t kUntracked = ~std::uint32_t{0};
-
-// Every live container; each knows its own place in the list, so joining and leaving cost
-// the same whatever the number of containers. The addresses are kept inverted: a leak checker
-// scanning memory must not take the list for a reference, or it could never report a
-// container that a program leaks.
-class LiveContainers {
- public:
+// Every live container, in a list linked through the containers themselves, newest first, so
+// that joining and leaving touch only the neighbours, which were made about the same time.
+// The links are kept inverted: a leak checker scanning memory must not take them for
+// references, or it could never report a container that a program leaks.
+struct LiveContainers {
   std::mutex mutex;
-
-  std::size_t Size() const noexcept { return list_.size(); }
-  Tavrix& At(std::size_t slot) const noexcept { return *Reveal(list_[slot]); }
-  void Add(Tavrix* container) { list_.push_back(Disguise(container)); }
-  // Fills `slot` with the last container and returns that one, whose place has changed.
-  Tavrix& RemoveAt(std::size_t slot) noexcept {
-    Tavrix& moved = *Reveal(list_.back());
-    list_[slot] = list_.back();
-    list_.pop_back();
-    return moved;
-  }
-
- private:
-  static std::uintptr_t Disguise(Tavrix* container) noexcept {
-    return ~reinterpret_cast<std::uintptr_t>(container);
-  }
-  static Tavrix* Reveal(std::uintptr_t disguised) noexcept { return reinterpret_cast<Tavrix*>(~disguised); }
-
-  std::vector<std::uintptr_t> list_;
+  std::uintptr_t newest = 0;
+  std::size_t count = 0;
 };
+
+std::uintptr_t Link(Tavrix* container) noexcept {
+  return container == nullptr ? 0 : ~reinterpret_cast<std::uintptr_t>(container);
+}
+Tavrix* Follow(std::uintptr_t link) noexcept {
+  return link == 0 ? nullptr : reinterpret_cast<Tavrix*>(~link);
+}
 
 // Never destroyed, so that containers released during static destruction can still leave it.
 LiveContainers& Live() {
@@ -79,58 +67,68 @@ void CycleCollector::ForEachChild(const Tavrix& container, const Visit& visit) {
   }
 }
 
-void CycleCollector::Track(Tavrix& container) {
+void CycleCollector::Track(Tavrix& container) noexcept {
   LiveContainers& live = Live();
   const std::lock_guard lock(live.mutex);
-  if (live.Size() >= kUntracked) RaiseRuntimeError(err::kOutOfMemory);
-  live.Add(&container);
-  container.registry_slot_ = static_cast<std::uint32_t>(live.Size() - 1);
+  container.older_ = live.newest;
+  if (Tavrix* const older = Follow(live.newest)) older->newer_ = Link(&container);
+  live.newest = Link(&container);
+  ++live.count;
 }
 
 void CycleCollector::Untrack(Tavrix& container) noexcept {
   LiveContainers& live = Live();
   const std::lock_guard lock(live.mutex);
-  const std::uint32_t slot = container.registry_slot_;
-  if (slot == kUntracked) return;
-  live.RemoveAt(slot).registry_slot_ = slot;
-  container.registry_slot_ = kUntracked;
+  if (live.newest != Link(&container) && container.newer_ == 0) return;  // never joined
+  if (Tavrix* const older = Follow(container.older_)) older->newer_ = container.newer_;
+  if (Tavrix* const newer = Follow(container.newer_)) {
+    newer->older_ = container.older_;
+  } else {
+    live.newest = container.older_;
+  }
+  --live.count;
 }
 
 std::vector<TavrixPtr> CycleCollector::FindUnreachable(std::vector<TavrixPtr>& owners) {
   LiveContainers& live = Live();
   const std::lock_guard lock(live.mutex);
-  const std::size_t count = live.Size();
-  owners.resize(count);
   // References from outside the containers: every owner but ours, less those held by elements.
-  std::vector<long> outside(count, 0);
-  for (std::size_t slot = 0; slot < count; ++slot) {
+  std::vector<long> outside;
+  std::unordered_map<const Tavrix*, std::size_t> index;
+  owners.reserve(live.count);
+  outside.reserve(live.count);
+  index.reserve(live.count);
+  for (Tavrix* container = Follow(live.newest); container != nullptr; container = Follow(container->older_)) {
     // Empty for a container whose last owner is gone and whose destructor waits to leave.
-    owners[slot] = std::static_pointer_cast<Tavrix>(live.At(slot).weak_from_this().lock());
-    if (owners[slot]) outside[slot] = owners[slot].use_count() - 1;
+    auto owner = std::static_pointer_cast<Tavrix>(container->weak_from_this().lock());
+    if (!owner) continue;
+    index.emplace(container, owners.size());
+    outside.push_back(owner.use_count() - 1);
+    owners.push_back(std::move(owner));
   }
   for (const TavrixPtr& owner : owners) {
-    if (owner) ForEachChild(*owner, [&outside](const Tavrix& child) { --outside[child.registry_slot_]; });
+    ForEachChild(*owner, [&](const Tavrix& child) { --outside[index.at(&child)]; });
   }
 
-  std::vector<bool> reached(count, false);
-  std::vector<std::uint32_t> pending;
-  const auto reach = [&](std::uint32_t slot) {
-    if (reached[slot]) return;
-    reached[slot] = true;
-    pending.push_back(slot);
+  std::vector<bool> reached(owners.size(), false);
+  std::vector<std::size_t> pending;
+  const auto reach = [&](std::size_t at) {
+    if (reached[at]) return;
+    reached[at] = true;
+    pending.push_back(at);
   };
-  for (std::size_t slot = 0; slot < count; ++slot) {
-    if (owners[slot] && outside[slot] > 0) reach(static_cast<std::uint32_t>(slot));
+  for (std::size_t at = 0; at < owners.size(); ++at) {
+    if (outside[at] > 0) reach(at);
   }
   while (!pending.empty()) {
-    const std::uint32_t slot = pending.back();
+    const std::size_t at = pending.back();
     pending.pop_back();
-    ForEachChild(*owners[slot], [&reach](const Tavrix& child) { reach(child.registry_slot_); });
+    ForEachChild(*owners[at], [&](const Tavrix& child) { reach(index.at(&child)); });
   }
 
   std::vector<TavrixPtr> unreachable;
-  for (std::size_t slot = 0; slot < count; ++slot) {
-    if (owners[slot] && !reached[slot]) unreachable.push_back(std::move(owners[slot]));
+  for (std::size_t at = 0; at < owners.size(); ++at) {
+    if (!reached[at]) unreachable.push_back(std::move(owners[at]));
   }
   return unreachable;
 }

@@ -13,7 +13,7 @@ class Tavrix;
 class CycleCollector {
  public:
   /// Adds a new container to the list of live containers.
-  static void Track(Tavrix& container);
+  static void Track(Tavrix& container) noexcept;
   /// Takes a dying container off the list; does nothing for one never added.
   static void Untrack(Tavrix& container) noexcept;
   /// Releases the unreachable cycles; returns how many containers were released.

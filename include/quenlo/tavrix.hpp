@@ -257,8 +257,10 @@ class Tavrix final : public Object {
   std::int32_t bound_ = 0;
   mutable std::int32_t level_ = 0;
   mutable std::int32_t visit_count_ = 0;
-  // This container's place among all live containers; all ones until Create registers it.
-  std::uint32_t registry_slot_ = ~std::uint32_t{0};
+  // Neighbours in the list of live containers, their addresses inverted; 0 at either end and
+  // for a container not in the list.
+  std::uintptr_t newer_ = 0;
+  std::uintptr_t older_ = 0;
 };
 
 }  // namespace quenlo
