@@ -1,6 +1,7 @@
 // Variant: construction, copying, typed reads and strict equality.
 #include "quenlo/variant.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -144,9 +145,16 @@ Variant Variant::String(std::string_view value) {
   return Variant(value);
 }
 
+// The depth is bounded so that copying, comparing and releasing an array, which recurse
+// through nested arrays, cannot run out of stack.
 Variant Variant::Array(std::vector<Variant> elements) {
+  std::uint32_t depth = 1;
+  for (const Variant& element : elements) {
+    if (element.IsArray()) depth = std::max(depth, element.value_.array.depth + 1);
+  }
+  if (depth > kDeepestArray) RaiseRuntimeError(err::kOutOfStackSpace);
   Variant v;
-  v.value_.array = new std::vector<Variant>(std::move(elements));
+  v.value_.array = ArrayBlock{new std::vector<Variant>(std::move(elements)), depth};
   v.type_ = vbArray | vbVariant;
   return v;
 }
@@ -222,7 +230,7 @@ const std::shared_ptr<Object>& Variant::AsObject() const {
 
 const std::vector<Variant>& Variant::AsArray() const {
   if (!IsArray()) RaiseTypeMismatch();
-  return *value_.array;
+  return *value_.array.elements;
 }
 
 void Variant::AssignString(std::string_view text) {
@@ -242,7 +250,7 @@ void Variant::Release() noexcept {
   if (type_ == vbObject) {
     value_.object.~shared_ptr();
   } else if (IsArray()) {
-    delete value_.array;
+    delete value_.array.elements;
   } else if (HasHeapString()) {
     delete[] value_.heap_string.data;
   }
@@ -257,7 +265,8 @@ void Variant::CopyFrom(const Variant& other) {
     new (&value_.object) std::shared_ptr<Object>(other.value_.object);
     type_ = vbObject;
   } else if (other.IsArray()) {
-    value_.array = new std::vector<Variant>(*other.value_.array);
+    value_.array =
+        ArrayBlock{new std::vector<Variant>(*other.value_.array.elements), other.value_.array.depth};
     type_ = other.type_;
   } else {
     CopyBytes(other);
@@ -293,7 +302,7 @@ bool operator==(const Variant& a, const Variant& b) noexcept {
     case vbObject:
       return a.value_.object == b.value_.object;
     default:
-      return *a.value_.array == *b.value_.array;
+      return *a.value_.array.elements == *b.value_.array.elements;
   }
 }
 

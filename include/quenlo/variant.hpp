@@ -135,7 +135,9 @@ class Variant {
   static Variant Boolean(bool value) noexcept;
   static Variant Byte(std::uint8_t value) noexcept;
   static Variant String(std::string_view value);
-  static Variant Array(std::vector<Variant> elements);  // vbArray + vbVariant
+  /// vbArray + vbVariant. Arrays nest at most kDeepestArray levels; deeper ones raise 28.
+  static Variant Array(std::vector<Variant> elements);
+  static constexpr std::uint32_t kDeepestArray = 1024;
 
   /// The type code; arrays report vbArray + vbVariant (8204).
   int Type() const noexcept { return type_; }
@@ -207,12 +209,16 @@ class Variant {
   // kInlineStringCapacity bytes is stored inline (its length in inline_length_), a longer
   // one in a heap block owned by this Variant (inline_length_ then holds kHeapStringMark).
   // An Object holds a shared_ptr; a Decimal is stored inline; an array is a heap vector
-  // owned by this Variant.
+  // owned by this Variant, with the number of array levels it nests.
   static constexpr std::size_t kInlineStringCapacity = 16;
   static constexpr std::uint8_t kHeapStringMark = 0xFF;
   struct HeapString {
     char* data;
     std::size_t size;
+  };
+  struct ArrayBlock {
+    std::vector<Variant>* elements;
+    std::uint32_t depth;  // 1 for an array that holds no array
   };
 
   std::uint16_t type_;
@@ -231,7 +237,7 @@ class Variant {
     char inline_chars[kInlineStringCapacity];
     HeapString heap_string;
     std::shared_ptr<Object> object;
-    std::vector<Variant>* array;
+    ArrayBlock array;
   } value_;
 };
 

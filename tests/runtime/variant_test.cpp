@@ -86,6 +86,18 @@ TEST(VariantTest, CopyingAnArrayCopiesItsElementsAndAnObjectIsShared) {
   EXPECT_EQ(object.use_count(), 1);
 }
 
+TEST(VariantTest, ArraysNestAsDeepAsTheLimitAndNoDeeper) {
+  Variant deepest = Variant::Array({});
+  for (std::uint32_t level = 2; level <= Variant::kDeepestArray; ++level)
+    deepest = Variant::Array({1, deepest});
+  const Variant copy = deepest;
+  EXPECT_EQ(copy, deepest);
+  EXPECT_EQ(ErrorNumberOf([&] { Variant::Array({deepest}); }), err::kOutOfStackSpace);
+  // The depth is that of the deepest element, whatever its place.
+  EXPECT_EQ(ErrorNumberOf([&] { Variant::Array({Variant::Array({}), 2, copy}); }), err::kOutOfStackSpace);
+  EXPECT_NO_THROW(Variant::Array({copy.AsArray()[1], Variant::Array({})}));
+}
+
 TEST(VariantTest, StrictEqualityNeedsTheSameTypeAndValue) {
   const auto a = std::make_shared<Plain>();
   const std::string text(30, 'a');
