@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <typeinfo>
 #include <unordered_set>
 #include <vector>
 
+#include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -161,17 +161,12 @@ std::string PathOf(const std::vector<Visit>& visits, std::size_t at) {
 }
 
 // Queues every container that `item` holds, and those in the arrays it holds, not met before.
-void QueueContainers(const Variant& item, Visit from, std::vector<Visit>& visits,
+void QueueContainers(const Variant& item, const Visit& from, std::vector<Visit>& visits,
                      std::unordered_set<const Tavrix*>& met) {
-  if (item.IsArray()) {
-    for (const Variant& element : item.AsArray()) QueueContainers(element, from, visits, met);
-    return;
-  }
-  if (!item.IsObject() || !item.AsObject()) return;
-  const Object& object = *item.AsObject();
-  if (typeid(object) != typeid(Tavrix)) return;
-  from.container = static_cast<const Tavrix*>(&object);
-  if (met.insert(from.container).second) visits.push_back(from);
+  ForEachContainerIn(item, [&](const Tavrix& container, const Variant&) {
+    if (met.insert(&container).second)
+      visits.push_back(Visit{&container, from.parent, from.position, from.through_keys});
+  });
 }
 
 void QueueItemsOf(const Collection& collection, std::size_t parent, bool through_keys,

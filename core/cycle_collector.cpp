@@ -9,9 +9,9 @@
 
 #include <cstdint>
 #include <mutex>
-#include <typeinfo>
 #include <unordered_map>
 
+#include "core/nested_containers.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
 
@@ -41,19 +41,6 @@ LiveContainers& Live() {
   return *live;
 }
 
-// Calls `visit` with the container `item` holds, or with each one a Variant array holds.
-template <class Visit>
-void ForEachContainerIn(const Variant& item, const Visit& visit) {
-  if (item.IsArray()) {
-    for (const Variant& element : item.AsArray()) ForEachContainerIn(element, visit);
-    return;
-  }
-  if (!item.IsObject() || item.AsObject() == nullptr) return;
-  Object& object = *item.AsObject();
-  // Tavrix is final, so its exact type identifies it cheaply.
-  if (typeid(object) == typeid(Tavrix)) visit(static_cast<Tavrix&>(object));
-}
-
 }  // namespace
 
 template <class Visit>
@@ -62,7 +49,7 @@ void CycleCollector::ForEachChild(const Tavrix& container, const Visit& visit) {
     if (!*storage) continue;
     const Collection& collection = **storage;
     for (std::int32_t position = 1; position <= collection.Count(); ++position) {
-      ForEachContainerIn(collection.At(position), visit);
+      ForEachContainerIn(collection.At(position), [&visit](Tavrix& child, const Variant&) { visit(child); });
     }
   }
 }

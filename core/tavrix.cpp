@@ -3,11 +3,11 @@
 
 #include <new>
 #include <string>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 
 #include "core/cycle_collector.hpp"
+#include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 
@@ -48,24 +48,18 @@ Tavrix::~Tavrix() {
 }
 
 void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept {
-  if (item.IsArray()) {
-    for (const Variant& element : item.AsArray()) AdoptStorage(element, pending);
-    return;
-  }
-  // Nothing has no owner at all; Tavrix is final, so its exact type identifies it cheaply.
-  if (!item.IsObject() || item.AsObject().use_count() != 1) return;
-  Object& object = *item.AsObject();
-  if (typeid(object) != typeid(Tavrix)) return;
-  auto& child = static_cast<Tavrix&>(object);
-  for (std::optional<Collection>* storage : {&child.values_, &child.keys_}) {
-    if (!*storage) continue;
-    try {
-      pending.push_back(std::move(**storage));
-    } catch (const std::bad_alloc&) {
-      return;  // this child releases its own elements
+  ForEachContainerIn(item, [&pending](Tavrix& child, const Variant& holder) {
+    if (holder.AsObject().use_count() != 1) return;
+    for (std::optional<Collection>* storage : {&child.values_, &child.keys_}) {
+      if (!*storage) continue;
+      try {
+        pending.push_back(std::move(**storage));
+      } catch (const std::bad_alloc&) {
+        return;  // this child releases its own elements
+      }
+      storage->reset();
     }
-    storage->reset();
-  }
+  });
 }
 
 // ---- Kinds ----------------------------------------------------------------------------
