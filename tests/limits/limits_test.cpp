@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -109,7 +110,8 @@ TavrixPtr Chain(int levels, TavrixPtr* at_six = nullptr) {
 TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased) {
   TavrixPtr shallow;
   TavrixPtr top = Chain(kMillion, &shallow);
-  for (int run = 0; run < 2; ++run) {  // a second run that fails alike shows nothing left marked
+  EXPECT_EQ(top->FindInconsistency(), "");  // checked without recursion
+  for (int run = 0; run < 2; ++run) {       // a second run that fails alike shows nothing left marked
     ExpectError(28, [&] { (void)top->GetObjectString(); });
     ExpectError(28, [&] { (void)top->DebugPrint(); });
   }
@@ -131,10 +133,16 @@ TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased
   EXPECT_EQ(shallow->Find(1), 1);
 
   // Releasing the chain needs no recursion: the copy, its last holder, lets it go.
+  const std::weak_ptr<Tavrix> innermost = [&] {
+    TavrixPtr link = shallow;
+    while (link->Item(1).IsObject()) link = link->Item(1).ObjectAs<Tavrix>();
+    return link;
+  }();
   top.reset();
   shallow.reset();
   become->SetNil();
   copy.reset();
+  EXPECT_TRUE(innermost.expired());
 }
 
 TEST(Limits, AMapOfAMillionKeysReadsBackEqual) {
