@@ -5,11 +5,20 @@
 
 namespace quenlo {
 
-Error::Error(std::int32_t number, std::string source, std::string description)
-    : std::runtime_error(description),
+namespace {
+
+std::string JoinedMessage(const std::string& description, const std::string& context) {
+  return context.empty() ? description : description + " (" + context + ")";
+}
+
+}  // namespace
+
+Error::Error(std::int32_t number, std::string source, std::string description, std::string context)
+    : std::runtime_error(JoinedMessage(description, context)),
       number_(number),
       source_(std::move(source)),
-      description_(std::move(description)) {}
+      description_(std::move(description)),
+      context_(std::move(context)) {}
 
 std::string_view RuntimeErrorText(std::int32_t number) noexcept {
   switch (number) {
@@ -21,6 +30,8 @@ std::string_view RuntimeErrorText(std::int32_t number) noexcept {
       return "Out of memory";
     case err::kSubscriptOutOfRange:
       return "Subscript out of range";
+    case err::kArrayLocked:
+      return "This array is fixed or temporarily locked";
     case err::kTypeMismatch:
       return "Type mismatch";
     case err::kOutOfStackSpace:
@@ -60,8 +71,8 @@ std::string_view RuntimeErrorText(std::int32_t number) noexcept {
   }
 }
 
-void RaiseRuntimeError(std::int32_t number) {
-  throw Error(number, std::string(kRuntimeSource), std::string(RuntimeErrorText(number)));
+void RaiseRuntimeError(std::int32_t number, std::string context) {
+  throw Error(number, std::string(kRuntimeSource), std::string(RuntimeErrorText(number)), std::move(context));
 }
 
 }  // namespace quenlo

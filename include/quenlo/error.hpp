@@ -8,20 +8,26 @@
 
 namespace quenlo {
 
-/// The exception every public member throws: a number, a source and a description,
-/// as an Automation error carries them.
+/// The exception every public member throws: a number, a source and a description, as an
+/// Automation error carries them, and where it helps a context that says where the error lies:
+/// the byte offset at which reading failed, the key or position that is not there, the path of
+/// a value that was refused. what() joins the description and the context.
 class Error : public std::runtime_error {
  public:
-  Error(std::int32_t number, std::string source, std::string description);
+  Error(std::int32_t number, std::string source, std::string description, std::string context = {});
 
   std::int32_t Number() const noexcept { return number_; }
   const std::string& Source() const noexcept { return source_; }
+  /// The classic text of the error number.
   const std::string& Description() const noexcept { return description_; }
+  /// Where the error lies; empty when there is nothing more to say.
+  const std::string& Context() const noexcept { return context_; }
 
  private:
   std::int32_t number_;
   std::string source_;
   std::string description_;
+  std::string context_;
 };
 
 /// The classic runtime error numbers. Runtime errors carry the source "Quenlo".
@@ -30,6 +36,7 @@ inline constexpr std::int32_t kInvalidProcedureCall = 5;
 inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kArrayLocked = 10;
 inline constexpr std::int32_t kTypeMismatch = 13;
 inline constexpr std::int32_t kOutOfStackSpace = 28;
 inline constexpr std::int32_t kBadFileName = 52;
@@ -56,8 +63,8 @@ inline constexpr std::string_view kRuntimeSource = "Quenlo";
 /// for a number the runtime does not know).
 std::string_view RuntimeErrorText(std::int32_t number) noexcept;
 
-/// Throws the runtime error `number` with the source "Quenlo" and its classic text.
-[[noreturn]] void RaiseRuntimeError(std::int32_t number);
+/// Throws the runtime error `number` with the source "Quenlo", its classic text and `context`.
+[[noreturn]] void RaiseRuntimeError(std::int32_t number, std::string context = {});
 
 /// Runs `body`, turning std::bad_alloc into runtime error 7 "Out of memory".
 /// Every public member that may allocate runs its work through this.

@@ -28,5 +28,15 @@ TEST(Error, RuntimeErrorsCarryNumberSourceQuenloAndClassicTextAndBadAllocIsOutOf
   EXPECT_EQ(memory.Description(), "Out of memory");
 }
 
+TEST(Error, AContextSaysWhereAndWhatJoinsItToTheDescription) {
+  const Error plain = RaisedBy([] { RaiseRuntimeError(err::kArrayLocked); });
+  EXPECT_EQ(plain.Description(), "This array is fixed or temporarily locked");
+  EXPECT_EQ(plain.Context(), "");
+  const Error placed = RaisedBy([] { RaiseRuntimeError(err::kSubscriptOutOfRange, "at byte 12"); });
+  EXPECT_EQ(placed.Description(), "Subscript out of range");
+  EXPECT_EQ(placed.Context(), "at byte 12");
+  EXPECT_STREQ(placed.what(), "Subscript out of range (at byte 12)");
+}
+
 }  // namespace
 }  // namespace quenlo
