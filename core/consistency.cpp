@@ -21,7 +21,6 @@ struct Record {
   const std::optional<Collection>& keys;
   TavrixKind kind;
   std::int32_t bound;
-  std::int32_t visit_count;
 };
 
 std::string KindName(TavrixKind kind) {
@@ -117,8 +116,6 @@ std::string BrokenSequenceKeys(const Record& record) {
 // The first rule the record breaks, or "".
 std::string BrokenRule(const Record& record) {
   if (record.kind < KindMap || record.kind > KindQueue) return "the kind is unknown";
-  if (record.visit_count != 0)
-    return "VisitCount is " + std::to_string(record.visit_count) + " after the walks";
   for (const auto check : {BrokenStorage, BrokenBound}) {
     if (std::string broken = check(record); !broken.empty()) return broken;
   }
@@ -181,8 +178,7 @@ void QueueItemsOf(const Collection& collection, std::size_t parent, bool through
 std::string Tavrix::FindInconsistency() const {
   // The one place that reads the private fields; everything else works on the Record.
   const auto record_of = [](const Tavrix& container) {
-    return Record{container.values_, container.keys_, container.kind_, container.bound_,
-                  container.visit_count_};
+    return Record{container.values_, container.keys_, container.kind_, container.bound_};
   };
   // Breadth first over a list of visits rather than by recursion: trees may be very deep.
   std::vector<Visit> visits{Visit{this, kRoot, 0, false}};

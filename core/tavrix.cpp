@@ -155,15 +155,10 @@ TavrixPtr Tavrix::Clone() const {
   });
 }
 
-// ---- Version, walk fields and errors ------------------------------------------------------
+// ---- Version and errors ------------------------------------------------------
 
 std::string Tavrix::Version() {
   return "1.0.16";
-}
-
-void Tavrix::SetLevel(std::int32_t level) const noexcept {
-  level_ = level;
-  if (level == 1) visit_count_ = 0;
 }
 
 std::string_view Tavrix::GetErrorText(std::int32_t number) noexcept {

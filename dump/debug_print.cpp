@@ -2,108 +2,85 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 
+#include "core/tree_walk.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
-#include "serial/tree_walk.hpp"
 
 namespace quenlo {
+namespace {
 
-// Lists a container and everything nested in it. Level is read afresh for every line, since a
-// container that holds itself has its Level changed by its own nested listing.
+// Lists a container and everything nested in it: a bracketed body indented by its level, a Map
+// entry per line at that level, a sequence element per line at twice it. A nested container's
+// listing continues the line of the element that holds it.
 class DumpWriter {
  public:
-  static void AppendDump(std::string& out, const Tavrix& container) {
-    switch (container.kind_) {
-      case KindMap:
-        AppendMapDump(out, container);
-        return;
-      case KindVariant:
-        AppendElementDump(out, container, container.values_->At(1));
-        return;
-      case KindNil:
-        out += "nil";
-        return;
-      case KindBoundedArray:
-      case KindUnboundedArray:
-      case KindSet:
-      case KindStack:
-      case KindQueue:
-        AppendSequenceDump(out, container, OpeningMark(container.kind_));
-        return;
+  explicit DumpWriter(std::string& out) noexcept : out_(out) {}
+
+  void Open(const Tavrix& container, std::int32_t level) {
+    const TavrixKind kind = TreeWalk::KindOf(container);
+    if (kind == KindVariant) return;
+    if (kind == KindNil) {
+      out_ += "nil";
+      return;
     }
+    AppendTabs(level);
+    out_ += OpeningMark(kind);
+  }
+
+  void Element(const Tavrix& container, std::int32_t position, std::int32_t level) {
+    const TavrixKind kind = TreeWalk::KindOf(container);
+    if (kind == KindVariant) return;
+    if (position > 1) out_ += ',';
+    out_ += kLineBreak;
+    if (kind != KindMap) {
+      AppendTabs(ElementIndent(level));
+      return;
+    }
+    AppendTabs(level);
+    AppendText(out_, TreeWalk::KeyAt(container, position));
+    out_ += ": ";
+  }
+
+  void Scalar(const Variant& value) { AppendText(out_, value); }
+
+  void Reference(const Variant& value) {
+    out_ += "Pointer to ";
+    out_ += std::to_string(IdentityRegistry::IdentityOf(value.AsObject()));
+  }
+
+  void Close(const Tavrix& container, std::int32_t level) {
+    const std::string_view closing = ClosingMark(TreeWalk::KindOf(container));
+    if (closing.empty()) return;
+    out_ += kLineBreak;
+    AppendTabs(level);
+    out_ += closing;
   }
 
  private:
   static constexpr std::string_view kLineBreak = "\r\n";
 
-  static void AppendTabs(std::string& out, std::int32_t count) {
-    out.append(static_cast<std::size_t>(count), '\t');
-  }
+  void AppendTabs(std::int32_t count) { out_.append(static_cast<std::size_t>(count), '\t'); }
 
-  // A sequence element is indented by twice the Level.
+  // A sequence element is indented by twice the level.
   static std::int32_t ElementIndent(std::int32_t level) {
     if (level > std::numeric_limits<std::int32_t>::max() / 2) RaiseRuntimeError(err::kOverflow);
     return 2 * level;
   }
 
-  static void AppendMapDump(std::string& out, const Tavrix& map) {
-    AppendTabs(out, map.level_);
-    out += '{';
-    const Collection& keys = *map.keys_;
-    for (std::int32_t i = 1; i <= keys.Count(); ++i) {
-      out += kLineBreak;
-      AppendTabs(out, map.level_);
-      AppendText(out, keys.At(i));
-      out += ": ";
-      AppendElementDump(out, map, map.values_->At(i));
-      out += ',';
-    }
-    if (keys.Count() > 0) out.pop_back();
-    out += kLineBreak;
-    AppendTabs(out, map.level_);
-    out += '}';
-  }
-
-  static void AppendSequenceDump(std::string& out, const Tavrix& sequence, std::string_view opening) {
-    AppendTabs(out, sequence.level_);
-    out += opening;
-    const Collection& values = *sequence.values_;
-    for (std::int32_t i = 1; i <= values.Count(); ++i) {
-      out += kLineBreak;
-      AppendTabs(out, ElementIndent(sequence.level_));
-      AppendElementDump(out, sequence, values.At(i));
-      out += ',';
-    }
-    if (values.Count() > 0) out.pop_back();
-    out += kLineBreak;
-    AppendTabs(out, sequence.level_);
-    out += GetCloseBracket(opening);
-  }
-
-  static void AppendElementDump(std::string& out, const Tavrix& container, const Variant& value) {
-    switch (TreeWalk::FormOf(value)) {
-      case TreeWalk::Form::kScalar:
-        AppendText(out, value);
-        return;
-      case TreeWalk::Form::kReference:
-        out += "Pointer to ";
-        out += std::to_string(IdentityRegistry::IdentityOf(value.AsObject()));
-        return;
-      case TreeWalk::Form::kNested:
-        TreeWalk::EnterNested(container, TreeWalk::NestedOf(value),
-                              [&out](const Tavrix& child) { AppendDump(out, child); });
-        return;
-    }
-  }
+  std::string& out_;
 };
+
+}  // namespace
 
 std::string Tavrix::DebugPrint() const {
   return TranslateErrors([this] {
     std::string out;
-    DumpWriter::AppendDump(out, *this);
+    DumpWriter writer(out);
+    TreeWalk::Run(*this, writer);
     return out;
   });
 }

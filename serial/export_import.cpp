@@ -1,15 +1,17 @@
 // Export and Import: the object string in a Windows-1252 file.
 #include <string>
 
+#include "quenlo/error.hpp"
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
+#include "serial/read_back_check.hpp"
 
 namespace quenlo {
 
-// The object string is made before the file is touched, so a container that cannot be written
-// leaves the file as it was.
+// The object string is made before the file is touched, so a container that cannot be written,
+// or whose text would not read back equal, leaves the file as it was.
 void Tavrix::Export(const std::string& Filename) const {
-  WriteTextFile(GetObjectString(), Filename);
+  WriteTextFile(TranslateErrors([this] { return ObjectStringThatReadsBack(*this); }), Filename);
 }
 
 // The file is read whole; a text that does not read leaves the container as it was.

@@ -15,12 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/kind_marks.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
 #include "serial/object_string_format.hpp"
-#include "serial/tree_walk.hpp"
 
 namespace quenlo {
 namespace {

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "core/tree_walk.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
-#include "serial/tree_walk.hpp"
 
 namespace quenlo {
 namespace {
@@ -47,66 +49,71 @@ Json ScalarToJson(const Variant& value) {
   }
 }
 
-Json ContainerToJson(const Tavrix& container);
+// Builds the JSON of a tree as the walk meets its containers and elements, keeping a slot for
+// each open container: an object or array to add to, or for a Variant-kind container the place
+// its one value takes.
+class JsonBuilder {
+ public:
+  Json Take() { return std::move(result_); }
 
-Json ValueToJson(const Tavrix& parent, const Variant& value) {
-  switch (TreeWalk::FormOf(value)) {
-    case TreeWalk::Form::kScalar:
-      return ScalarToJson(value);
-    case TreeWalk::Form::kReference:
-      if (value.IsNothing()) return nullptr;
-      throw JsonUnsupported("JSON cannot hold an object reference or a cycle");
-    case TreeWalk::Form::kNested:
-      break;
+  void Open(const Tavrix& container, std::int32_t /*level*/) {
+    switch (TreeWalk::KindOf(container)) {
+      case KindMap:
+        open_.push_back(Place(Json::object()));
+        return;
+      case KindVariant:  // takes the place of its value
+      case KindNil:
+        open_.push_back(Place(nullptr));
+        return;
+      case KindBoundedArray:
+      case KindUnboundedArray:
+      case KindSet:
+      case KindStack:
+      case KindQueue:
+        open_.push_back(Place(Json::array()));
+        return;
+    }
   }
-  Json nested;
-  TreeWalk::EnterNested(parent, TreeWalk::NestedOf(value),
-                        [&nested](const Tavrix& child) { nested = ContainerToJson(child); });
-  return nested;
-}
 
-Json MapToJson(const Tavrix& map) {
-  Json object = Json::object();
-  const TavrixPtr keys = map.GetKeys();
-  for (std::int32_t i = 1; i <= map.Length(); ++i) {
-    object[ConcatText(keys->Item(i))] = ValueToJson(map, map.Item(i));
+  void Element(const Tavrix& container, std::int32_t position, std::int32_t /*level*/) {
+    if (TreeWalk::KindOf(container) == KindMap) key_ = ConcatText(TreeWalk::KeyAt(container, position));
   }
-  return object;
-}
 
-// Stacks and Queues give their elements only through Pop: a copy is emptied, in listing order.
-Json PoppedToJson(const Tavrix& sequence) {
-  Json array = Json::array();
-  const TavrixPtr copy = sequence.Clone();
-  while (copy->Length() > 0) array.push_back(ValueToJson(sequence, copy->Pop()));
-  return array;
-}
+  void Scalar(const Variant& value) { Place(ScalarToJson(value)); }
 
-Json SequenceToJson(const Tavrix& sequence) {
-  Json array = Json::array();
-  for (std::int32_t i = 1; i <= sequence.Length(); ++i)
-    array.push_back(ValueToJson(sequence, sequence.Item(i)));
-  return array;
-}
-
-Json ContainerToJson(const Tavrix& container) {
-  switch (container.Kind()) {
-    case KindMap:
-      return MapToJson(container);
-    case KindVariant:
-      return ValueToJson(container, container.Item());
-    case KindNil:
-      return nullptr;
-    case KindStack:
-    case KindQueue:
-      return PoppedToJson(container);
-    case KindBoundedArray:
-    case KindUnboundedArray:
-    case KindSet:
-      break;
+  void Reference(const Variant& value) {
+    if (!value.IsNothing()) throw JsonUnsupported("JSON cannot hold an object reference or a cycle");
+    Place(nullptr);
   }
-  return SequenceToJson(container);
-}
+
+  void Close(const Tavrix& /*container*/, std::int32_t /*level*/) { open_.pop_back(); }
+
+ private:
+  // Puts a value where the innermost open container takes it, and returns where it went. A Map's
+  // keys are distinct texts, so an entry is appended without a search.
+  Json* Place(Json value) {
+    if (open_.empty()) {
+      result_ = std::move(value);
+      return &result_;
+    }
+    Json& slot = *open_.back();
+    if (slot.is_array()) {
+      slot.push_back(std::move(value));
+      return &slot.back();
+    }
+    if (slot.is_object()) {
+      auto& entries = static_cast<Json::object_t::Container&>(slot.get_ref<Json::object_t&>());
+      entries.emplace_back(std::move(key_), std::move(value));
+      return &entries.back().second;
+    }
+    slot = std::move(value);  // the value of a Variant-kind container
+    return &slot;
+  }
+
+  Json result_;
+  std::vector<Json*> open_;
+  std::string key_;
+};
 
 Variant IntegerFromJson(std::int64_t number) {
   if (number < std::numeric_limits<std::int32_t>::min() ||
@@ -164,7 +171,9 @@ TavrixPtr ContainerFromJson(const Json& json, int depth) {
 }  // namespace
 
 Json TreeToJson(const Tavrix& container) {
-  return ContainerToJson(container);
+  JsonBuilder builder;
+  TreeWalk::Run(container, builder);
+  return builder.Take();
 }
 
 TavrixPtr TreeFromJson(const Json& json) {

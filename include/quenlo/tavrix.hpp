@@ -184,9 +184,18 @@ class Tavrix final : public Object {
   /// other thread is using containers, for example after dropping a tree that may hold itself.
   static std::size_t CollectCycles();
 
+  /// Tells whether this container's object string reads back equal: returns an empty text when
+  /// it does, else the path of the first key or value whose text the reader would split or cut
+  /// short, and why ("{items}[3]{name}: the text holds \",\" (character 6), which would split
+  /// it"). Export refuses such a tree. Within the format's rules "equal" allows what the text
+  /// does not keep: Empty and Null come back as empty Strings, keys as Strings, a bounded Array
+  /// as an unbounded one, a nested Variant or Nil container as the String of its text, an object
+  /// reference only within this process.
+  std::string FindUnreadableValue() const;
+
   /// Checks the internal consistency of this container and of every container reachable from
   /// it: storage present for every kind but Nil, a Map's Keys and Values parallel and keyed
-  /// alike, a bounded Array within its Bound, walk fields back at rest. Returns an empty text
+  /// alike, a bounded Array within its Bound. Returns an empty text
   /// when every rule holds, else a description of the first rule broken. For diagnosis.
   std::string FindInconsistency() const;
 
@@ -228,23 +237,15 @@ class Tavrix final : public Object {
   // `pending`, so that releasing a tree needs no recursion.
   static void AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept;
 
-  // The walk fields that the writer and the dump use on nested containers. Setting Level to
-  // 1 also resets VisitCount.
-  void SetLevel(std::int32_t level) const noexcept;
-
   // ---- sequence/ --------------------------------------------------------------------------
   // Raises ErrSubscriptOutOfRange when a bounded Array already holds Bound elements.
   void RequireRoomInBoundedArray() const;
   // Appends to an array under the text of its new position.
   void AppendAtNextPosition(const Variant& Data);
 
-  // ---- serial/ ----------------------------------------------------------------------------
-  friend class ObjectStringWriter;
-  friend class ObjectStringReader;
+  // ---- core/: the walk over a tree, and reading ------------------------------------------
   friend class TreeWalk;
-
-  // ---- dump/ ------------------------------------------------------------------------------
-  friend class DumpWriter;
+  friend class ObjectStringReader;
 
   // ---- core/: cycle collection ---------------------------------------------------------------
   friend class CycleCollector;
@@ -255,8 +256,6 @@ class Tavrix final : public Object {
   std::optional<Collection> keys_;    // Map only: the keys as given, parallel to values_
   TavrixKind kind_ = KindVariant;
   std::int32_t bound_ = 0;
-  mutable std::int32_t level_ = 0;
-  mutable std::int32_t visit_count_ = 0;
   // Neighbours in the list of live containers, their addresses inverted; 0 at either end and
   // for a container not in the list.
   std::uintptr_t newer_ = 0;

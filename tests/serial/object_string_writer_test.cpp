@@ -68,7 +68,7 @@ TEST(ObjectStringWriter, CutsACycleButWritesASharedChildInFull) {
   const std::string cycle =
       R"(\11000\[\11000\[\9\)" + std::to_string(IdentityRegistry::IdentityOf(array)) + "]]";
   EXPECT_EQ(array->GetObjectString(), cycle);
-  EXPECT_EQ(array->GetObjectString(), cycle);  // VisitCount restored
+  EXPECT_EQ(array->GetObjectString(), cycle);  // the walk left nothing marked
   array->RemoveAll();                          // breaks the cycle so the container is released
 
   const TavrixPtr child = MakeKind(KindMap);
@@ -76,7 +76,7 @@ TEST(ObjectStringWriter, CutsACycleButWritesASharedChildInFull) {
   EXPECT_EQ(ArrayOf({child, child})->GetObjectString(), R"(\11000\[\11000\{a: \2\1}, \11000\{a: \2\1}])");
 }
 
-TEST(ObjectStringWriter, FailsWithoutPartialTextAndRestoresVisitCounts) {
+TEST(ObjectStringWriter, FailsWithoutPartialTextAndLeavesNothingMarked) {
   ExpectError(9, [] { (void)Tavrix::Create()->GetObjectString(); });
 
   const TavrixPtr child = ArrayOf({Variant::Array({1, 2})});
