@@ -43,9 +43,10 @@ std::size_t CharacterNumber(std::string_view text, std::size_t at) noexcept {
   return number;
 }
 
-std::string SplitReason(std::string_view text, std::size_t at) {
+// `what` ("the key", "the text") holds the mark at byte `at`.
+std::string SplitReason(std::string_view what, std::string_view text, std::size_t at) {
   const std::string_view mark = text.substr(at, text.substr(at, 2) == kAcute ? 2 : 1);
-  return "the text holds \"" + std::string(mark) + "\" (character " +
+  return std::string(what) + " holds \"" + std::string(mark) + "\" (character " +
          std::to_string(CharacterNumber(text, at)) + "), which would split it";
 }
 
@@ -70,7 +71,7 @@ void ReadBackCheck::Key(std::string_view text) {
   if (text.front() == ' ' || text.back() == ' ')
     return Report("the key begins or ends with a space, which reading drops");
   if (const std::size_t at = FirstMark(text, false); at != std::string_view::npos)
-    Report(SplitReason(text, at));
+    Report(SplitReason("the key", text, at));
 }
 
 void ReadBackCheck::Value(std::string_view text, int type) {
@@ -78,7 +79,7 @@ void ReadBackCheck::Value(std::string_view text, int type) {
   // The reader joins a Date's time of day again, but only as an element of its own.
   const bool colon_allowed = type == vbDate && !InNestedVariant();
   if (const std::size_t at = FirstMark(text, colon_allowed); at != std::string_view::npos) {
-    return Report(SplitReason(text, at));
+    return Report(SplitReason("the text", text, at));
   }
   if (text.back() == ' ') Report("the text ends with a space, which reading drops");
 }

@@ -1,0 +1,109 @@
+// Trees at the nesting limit written, listed, checked and released on a thread with a 64 KiB
+// stack: no walk may recurse once per level.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "quenlo/error.hpp"
+#include "quenlo/tavrix.hpp"
+#include "support/small_stack.hpp"
+
+namespace quenlo {
+namespace {
+
+constexpr int kLimit = 1024;
+constexpr TavrixKind kBracketedKinds[] = {KindMap, KindUnboundedArray, KindSet, KindStack, KindQueue};
+
+// `levels` containers of `kind` below a top one, each holding the next and the Long 7.
+TavrixPtr ChainOf(TavrixKind kind, int levels) {
+  const auto make = [kind](const TavrixPtr& inner) {
+    TavrixPtr outer = Tavrix::Create();
+    switch (kind) {
+      case KindMap:
+        outer->SetMap();
+        outer->Item("next", inner ? Variant(inner) : Variant::Long(7));
+        break;
+      case KindSet:
+        outer->SetSet(inner ? Variant(inner) : Variant::Long(7));
+        break;
+      case KindStack:
+      case KindQueue:
+        kind == KindStack ? outer->SetStack() : outer->SetQueue();
+        outer->Push(inner ? Variant(inner) : Variant::Long(7));
+        break;
+      default:
+        outer->SetArray();
+        outer->AddLast(inner ? Variant(inner) : Variant::Long(7));
+        break;
+    }
+    return outer;
+  };
+  TavrixPtr chain = make(nullptr);
+  for (int level = 0; level < levels; ++level) chain = make(chain);
+  return chain;
+}
+
+// The marks that open and close the body of `kind` in a chain: a Map holds its next under "next".
+std::pair<std::string_view, std::string_view> MarksOf(TavrixKind kind) {
+  switch (kind) {
+    case KindMap:
+      return {"{next: ", "}"};
+    case KindSet:
+      return {"(", ")"};
+    case KindStack:
+      return {"<", ">"};
+    case KindQueue:
+      return {"`", "\u00B4"};
+    default:
+      return {"[", "]"};
+  }
+}
+
+// The exact text of ChainOf(kind, levels).
+std::string TextOfChain(TavrixKind kind, int levels) {
+  const auto [opening, closing] = MarksOf(kind);
+  std::string text;
+  for (int level = 0; level <= levels; ++level) (text += "\\11000\\") += opening;
+  text += "\\3\\7";
+  for (int level = 0; level <= levels; ++level) text += closing;
+  return text;
+}
+
+std::int32_t ErrorOf(const auto& call) {
+  try {
+    call();
+  } catch (const Error& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+TEST(SmallStack, TreesAtTheNestingLimitAreWrittenListedAndCheckedAndDeeperOnesRefused) {
+  for (const TavrixKind kind : kBracketedKinds) {
+    SCOPED_TRACE(kind);
+    const TavrixPtr deepest = ChainOf(kind, kLimit);
+    const TavrixPtr too_deep = ChainOf(kind, 2000);
+    std::string text, listing, finding = "not run";
+    std::int32_t write_error = 0, list_error = 0, check_error = 0;
+    test::RunOnSmallStack([&] {
+      text = deepest->GetObjectString();
+      listing = deepest->DebugPrint();
+      finding = deepest->FindUnreadableValue();
+      write_error = ErrorOf([&] { (void)too_deep->GetObjectString(); });
+      list_error = ErrorOf([&] { (void)too_deep->DebugPrint(); });
+      check_error = ErrorOf([&] { (void)too_deep->FindUnreadableValue(); });
+    });
+    EXPECT_EQ(text, TextOfChain(kind, kLimit));
+    EXPECT_EQ(listing, deepest->DebugPrint());  // as on the main thread's large stack
+    EXPECT_EQ(finding, "");
+    EXPECT_EQ(write_error, err::kOutOfStackSpace);
+    EXPECT_EQ(list_error, err::kOutOfStackSpace);
+    EXPECT_EQ(check_error, err::kOutOfStackSpace);
+  }
+}
+
+}  // namespace
+}  // namespace quenlo

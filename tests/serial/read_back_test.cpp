@@ -1,0 +1,98 @@
+// Whether a tree's object string reads back equal, and where it first would not: the check
+// itself, and Export refusing such a tree.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+
+#include "quenlo/conversion.hpp"
+#include "quenlo/error.hpp"
+#include "quenlo/tavrix.hpp"
+#include "serial/serial_support.hpp"
+
+namespace quenlo {
+namespace {
+
+using serial_test::ArrayOf;
+using serial_test::MakeKind;
+using serial_test::Read;
+
+TavrixPtr MapOf(const std::string& key, const Variant& value) {
+  TavrixPtr map = MakeKind(KindMap);
+  map->Item(key, value);
+  return map;
+}
+
+TavrixPtr VariantOf(const Variant& value) {
+  TavrixPtr single = Tavrix::Create();
+  single->Item(1, value);
+  return single;
+}
+
+TEST(ReadBack, NamesThePathOfTheFirstTextTheReaderWouldSplitOrCutShort) {
+  const TavrixPtr items = ArrayOf({"plain", MapOf("name", "hello, world")});
+  EXPECT_EQ(MapOf("items", items)->FindUnreadableValue(),
+            "{items}[2]{name}: the text holds \",\" (character 6), which would split it");
+  EXPECT_EQ(ArrayOf({"ok", "url http://x"})->FindUnreadableValue(),
+            "[2]: the text holds \":\" (character 9), which would split it");
+  EXPECT_EQ(ArrayOf({"caf\u00E9 \u00B4"})->FindUnreadableValue(),
+            "[1]: the text holds \"\u00B4\" (character 6), which would split it");
+  EXPECT_EQ(ArrayOf({1, "ab "})->FindUnreadableValue(),
+            "[2]: the text ends with a space, which reading drops");
+  EXPECT_EQ(MapOf("", 1)->FindUnreadableValue(), "{}: an empty key");
+  EXPECT_EQ(MapOf(" k", 1)->FindUnreadableValue(),
+            "{ k}: the key begins or ends with a space, which reading drops");
+  EXPECT_EQ(MapOf("a<b", 1)->FindUnreadableValue(),
+            "{a<b}: the key holds \"<\" (character 2), which would split it");
+  // In a nested Variant-kind container, the value and what it holds are one token.
+  EXPECT_EQ(ArrayOf({VariantOf("x, y")})->FindUnreadableValue(),
+            "[1]: the text holds \",\" (character 2), which would split it");
+  EXPECT_EQ(ArrayOf({VariantOf(MakeKind(KindMap))})->FindUnreadableValue(),
+            "[1]: a container inside a nested Variant-kind container, whose text reads back as one value");
+}
+
+TEST(ReadBack, FindsNothingWhereTheTextReadsBackOrTheFormatChangesOnlyATypeByDesign) {
+  const Variant date_and_time = CDate("2026-12-06 15:04:05");
+  for (const TavrixPtr& tree : {
+           ArrayOf({" leading spaces stay", "a\\b", 2.5, Variant::Null(), Variant()}),
+           MapOf("k", date_and_time),  // the reader joins the time of day again
+           ArrayOf({std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()}),
+           VariantOf("x, y "),  // the one value of a top-level Variant is read whole
+           ArrayOf({MakeKind(KindNil), VariantOf("\\3\\7")}),  // come back as Strings by design
+       }) {
+    EXPECT_EQ(tree->FindUnreadableValue(), "") << tree->GetObjectString();
+  }
+}
+
+class ReadBackExport : public ::testing::Test {
+ protected:
+  void TearDown() override { std::filesystem::remove(path_); }
+  std::string Contents() const {
+    std::ifstream in(path_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  const std::string path_ = ::testing::TempDir() + "quenlo_read_back.qo";
+};
+
+TEST_F(ReadBackExport, ExportRefusesATreeThatWouldNotReadBackAndLeavesTheFileAsItWas) {
+  ArrayOf({1})->Export(path_);
+  const std::string before = Contents();
+  const TavrixPtr tree = MapOf("greeting", "hello, world");
+  try {
+    tree->Export(path_);
+    ADD_FAILURE() << "Export wrote a text that does not read back";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Number(), err::kInvalidProcedureCall);
+    EXPECT_EQ(error.Context(), tree->FindUnreadableValue());
+    EXPECT_EQ(error.Context(), "{greeting}: the text holds \",\" (character 6), which would split it");
+  }
+  EXPECT_EQ(Contents(), before);
+  EXPECT_EQ(tree->GetObjectString(), "\\11000\\{greeting: \\8\\hello, world}");  // the text is still given
+}
+
+}  // namespace
+}  // namespace quenlo
