@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 
@@ -25,34 +26,21 @@ struct CivilDate {
   int day;
 };
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back (after H. Hinnant).
+std::chrono::year_month_day ChronoOf(CivilDate date) noexcept {
+  return {std::chrono::year(date.year), std::chrono::month(static_cast<unsigned>(date.month)),
+          std::chrono::day(static_cast<unsigned>(date.day))};
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back: the serial range keeps years
+// within 99 to 10000, well inside what std::chrono counts.
 std::int64_t DaysFromCivil(CivilDate date) noexcept {
-  const std::int64_t y = date.year - (date.month <= 2 ? 1 : 0);
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t year_of_era = y - era * 400;
-  const std::int64_t day_of_year = (153 * (date.month + (date.month > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
-  const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146'097 + day_of_era - 719'468;
+  return std::chrono::sys_days(ChronoOf(date)).time_since_epoch().count();
 }
 
 CivilDate CivilFromDays(std::int64_t days) noexcept {
-  days += 719'468;
-  const std::int64_t era = (days >= 0 ? days : days - 146'096) / 146'097;
-  const std::int64_t day_of_era = days - era * 146'097;
-  const std::int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36'524 - day_of_era / 146'096) / 365;
-  const std::int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const std::int64_t shifted_month = (5 * day_of_year + 2) / 153;
-  const auto day = static_cast<int>(day_of_year - (153 * shifted_month + 2) / 5 + 1);
-  const auto month = static_cast<int>(shifted_month < 10 ? shifted_month + 3 : shifted_month - 9);
-  const auto year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
-  return CivilDate{year, month, day};
-}
-
-int DaysInMonth(int year, int month) noexcept {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
+  const std::chrono::year_month_day civil{std::chrono::sys_days(std::chrono::days(days))};
+  return CivilDate{static_cast<int>(civil.year()), static_cast<int>(static_cast<unsigned>(civil.month())),
+                   static_cast<int>(static_cast<unsigned>(civil.day()))};
 }
 
 char* WriteDigits(char* p, int value, int width) {
@@ -121,7 +109,7 @@ class DateScanner {
 
 bool IsValidCivil(CivilDate date) noexcept {
   return date.year >= 100 && date.year <= 9999 && date.month >= 1 && date.month <= 12 && date.day >= 1 &&
-         date.day <= DaysInMonth(date.year, date.month);
+         date.day <= 31 && ChronoOf(date).ok();
 }
 
 // "YYYY-MM-DD" or "M/D/YYYY".
