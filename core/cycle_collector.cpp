@@ -14,6 +14,7 @@
 #include "core/nested_containers.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 namespace {

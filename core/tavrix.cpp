@@ -10,6 +10,7 @@
 #include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 

@@ -9,6 +9,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 namespace {

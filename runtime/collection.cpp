@@ -14,6 +14,7 @@
 
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 

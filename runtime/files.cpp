@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "quenlo/error.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 namespace {

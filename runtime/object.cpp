@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "quenlo/error.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 

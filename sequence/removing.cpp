@@ -1,6 +1,7 @@
 // Tavrix: Remove and RemoveAll.
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 

@@ -1,6 +1,7 @@
 // Tavrix: Push and Pop. Position 1 of a Stack or a Queue is always the next element to leave.
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 

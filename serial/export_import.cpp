@@ -4,6 +4,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 #include "serial/read_back_check.hpp"
 
 namespace quenlo {

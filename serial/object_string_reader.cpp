@@ -20,6 +20,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 #include "serial/object_string_format.hpp"
 
 namespace quenlo {

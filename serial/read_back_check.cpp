@@ -10,6 +10,7 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/variant.hpp"
+#include "runtime/translate_errors.hpp"
 #include "serial/object_string_writer.hpp"
 
 namespace quenlo {

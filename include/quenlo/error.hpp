@@ -66,15 +66,4 @@ std::string_view RuntimeErrorText(std::int32_t number) noexcept;
 /// Throws the runtime error `number` with the source "Quenlo", its classic text and `context`.
 [[noreturn]] void RaiseRuntimeError(std::int32_t number, std::string context = {});
 
-/// Runs `body`, turning std::bad_alloc into runtime error 7 "Out of memory".
-/// Every public member that may allocate runs its work through this.
-template <class Body>
-decltype(auto) TranslateErrors(Body&& body) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    RaiseRuntimeError(err::kOutOfMemory);
-  }
-}
-
 }  // namespace quenlo

@@ -5,6 +5,8 @@
 #include <new>
 #include <string>
 
+#include "runtime/translate_errors.hpp"
+
 namespace quenlo {
 namespace {
 
