@@ -347,7 +347,9 @@ std::int32_t Collection::PositionOf(const Variant& index) const {
   switch (named.Type()) {
     case vbString: {
       const std::int32_t position = Find(Probe::Of(named.AsString()));
-      if (position == 0) RaiseRuntimeError(err::kInvalidProcedureCall);
+      if (position == 0)
+        RaiseRuntimeError(err::kInvalidProcedureCall,
+                          "no item has the key \"" + std::string(named.AsString()) + "\"");
       return position;
     }
     case vbInteger:
@@ -487,7 +489,10 @@ inline std::uint32_t Collection::OrdinalOf(std::int32_t position) const noexcept
 }
 
 void Collection::CheckPosition(std::int32_t position) const {
-  if (position < 1 || position > count_) RaiseRuntimeError(err::kSubscriptOutOfRange);
+  if (position < 1 || position > count_) {
+    RaiseRuntimeError(err::kSubscriptOutOfRange,
+                      "no item at position " + std::to_string(position) + " of " + std::to_string(count_));
+  }
 }
 
 // The position of the item under the key, or 0 when there is none (a plain number keeps the
