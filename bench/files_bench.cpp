@@ -1,7 +1,8 @@
 // Export and Import against writing and reading the same bytes with fwrite and fread, on the
 // benchmark document and on a document made mostly of prose. The file bytes are those Export
 // writes, so both contenders move the same bytes; what Export and Import add is the text, the
-// Windows-1252 conversion and the safe replacement of the file.
+// Windows-1252 conversion and the safe replacement of the file. The object string and the
+// conversion are also timed alone.
 //
 // Its own program, so that it also builds against an older library: by default each case runs
 // five times, the repetitions of all cases interleaved in random order, and the median is
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "bench/document.hpp"
+#include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
 
 namespace quenlo {
@@ -130,8 +132,48 @@ void ImportFread(benchmark::State& state, std::string_view name) {
   CountBytes(state, document);
 }
 
+// The object string alone, written and read, for the share of Export and Import it takes.
+void WriteText(benchmark::State& state, std::string_view name) {
+  const Document& document = CachedDocument(name);
+  for (auto _ : state) benchmark::DoNotOptimize(document.tree->GetObjectString());
+  CountBytes(state, document);
+}
+
+void ReadText(benchmark::State& state, std::string_view name) {
+  const Document& document = CachedDocument(name);
+  const std::string text = document.tree->GetObjectString();
+  for (auto _ : state) {
+    state.PauseTiming();
+    TavrixPtr target = Tavrix::Create();
+    state.ResumeTiming();
+    target->SetObjectString(text);
+    state.PauseTiming();
+    target.reset();
+    state.ResumeTiming();
+  }
+  CountBytes(state, document);
+}
+
+// The Windows-1252 conversion alone, both ways, on the same bytes.
+void ToWindows1252(benchmark::State& state, std::string_view name) {
+  const Document& document = CachedDocument(name);
+  const std::string text = document.tree->GetObjectString();
+  for (auto _ : state) benchmark::DoNotOptimize(Utf8ToWindows1252(text));
+  CountBytes(state, document);
+}
+
+void ToUtf8(benchmark::State& state, std::string_view name) {
+  const Document& document = CachedDocument(name);
+  for (auto _ : state) benchmark::DoNotOptimize(Windows1252ToUtf8(document.file_bytes));
+  CountBytes(state, document);
+}
+
 void RegisterCases() {
   for (const std::string name : {"bench_document", "prose"}) {
+    benchmark::RegisterBenchmark(("text/" + name + "/get_object_string").c_str(), WriteText, name);
+    benchmark::RegisterBenchmark(("text/" + name + "/set_object_string").c_str(), ReadText, name);
+    benchmark::RegisterBenchmark(("convert/" + name + "/to_windows1252").c_str(), ToWindows1252, name);
+    benchmark::RegisterBenchmark(("convert/" + name + "/to_utf8").c_str(), ToUtf8, name);
     benchmark::RegisterBenchmark(("export/" + name + "/quenlo").c_str(), ExportQuenlo, name);
     benchmark::RegisterBenchmark(("export/" + name + "/fwrite").c_str(), ExportFwrite, name);
     benchmark::RegisterBenchmark(("import/" + name + "/quenlo").c_str(), ImportQuenlo, name);
