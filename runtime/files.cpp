@@ -67,15 +67,30 @@ constexpr std::array<Utf8Form, 128> kUtf8OfHighByte = [] {
   return forms;
 }();
 
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
 // The length of the run of ASCII bytes at the start of `text`, looked at eight bytes at a time.
 std::size_t AsciiRunLength(std::string_view text) noexcept {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   std::size_t length = 0;
   for (std::uint64_t word = 0; length + sizeof word <= text.size(); length += sizeof word) {
     std::memcpy(&word, text.data() + length, sizeof word);
     if ((word & kHighBits) != 0) break;
   }
   while (length < text.size() && static_cast<unsigned char>(text[length]) < 0x80) ++length;
+  return length;
+}
+
+// Copies the run of ASCII bytes at the start of `from` to `to`, eight bytes at a time, and
+// returns its length; `to` has room for as many bytes as `from` holds.
+std::size_t CopyAsciiRun(std::string_view from, char* to) noexcept {
+  std::size_t length = 0;
+  for (std::uint64_t word = 0; length + sizeof word <= from.size(); length += sizeof word) {
+    std::memcpy(&word, from.data() + length, sizeof word);
+    if ((word & kHighBits) != 0) break;
+    std::memcpy(to + length, &word, sizeof word);
+  }
+  for (; length < from.size() && static_cast<unsigned char>(from[length]) < 0x80; ++length)
+    to[length] = from[length];
   return length;
 }
 
@@ -361,8 +376,7 @@ std::string Utf8ToWindows1252(std::string_view text) {
     std::string bytes(text.size(), '\0');
     char* out = bytes.data();
     for (std::size_t at = 0; at < text.size();) {
-      const std::size_t run = AsciiRunLength(text.substr(at));
-      std::memcpy(out, text.data() + at, run);
+      const std::size_t run = CopyAsciiRun(text.substr(at), out);
       out += run;
       at += run;
       if (at == text.size()) break;
@@ -380,8 +394,7 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     std::string text(Utf8SizeOf(bytes), '\0');
     char* out = text.data();
     for (std::size_t at = 0; at < bytes.size(); ++at) {
-      const std::size_t run = AsciiRunLength(bytes.substr(at));
-      std::memcpy(out, bytes.data() + at, run);
+      const std::size_t run = CopyAsciiRun(bytes.substr(at), out);
       out += run;
       at += run;
       if (at == bytes.size()) break;
