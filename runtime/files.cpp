@@ -224,6 +224,9 @@ std::string FolderOf(const std::string& path) {
 // Where a write of `name` lands: the end of its chain of symbolic links, so that the links stay.
 // A relative link leads from the folder that holds it.
 std::string ResolveLinks(const std::string& name) {
+  // Following the name as the system does first refuses what the system refuses to follow: a
+  // link another user planted in a shared sticky folder such as /tmp, where links are protected.
+  if (struct stat followed{}; ::stat(name.c_str(), &followed) != 0 && errno != ENOENT) RaiseFileError(errno);
   constexpr int kMaxLinks = 40;  // as the kernel allows in one path
   std::string path = name;
   for (int link = 0; link < kMaxLinks; ++link) {

@@ -166,6 +166,21 @@ TEST_F(SymbolicLinks, AFailedWriteKeepsTheFileTheLinkLeadsTo) {
   EXPECT_EQ(EntryCount(), 4);
 }
 
+// Where the system protects links in shared sticky folders, a link another user planted there
+// is refused as the system refuses to follow it, and the file it leads to stays as it was.
+TEST_F(SymbolicLinks, APlantedLinkTheSystemWouldNotFollowIsRefused) {
+  std::string protection;
+  std::ifstream("/proc/sys/fs/protected_symlinks") >> protection;
+  if (!IsRoot() || protection != "1") GTEST_SKIP() << "needs root and protected symbolic links";
+  WriteFileBytes(Path("data.qo"), "former");
+  fs::create_directory(folder_ / "shared");
+  fs::permissions(folder_ / "shared", fs::perms::all | fs::perms::sticky_bit);
+  fs::create_symlink(folder_ / "data.qo", folder_ / "shared/planted.qo");
+  ASSERT_EQ(::lchown(Path("shared/planted.qo").c_str(), kNobody, kNobody), 0);
+  ExpectError(70, [&] { MakeKind(KindMap)->Export(Path("shared/planted.qo")); });
+  EXPECT_EQ(Bytes("data.qo"), "former");
+}
+
 // As an editor's save does: the other name keeps the former content.
 TEST_F(SymbolicLinks, ReplacingAFileSplitsItsHardLinks) {
   WriteFileBytes(Path("data.qo"), "former");
