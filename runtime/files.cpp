@@ -3,13 +3,17 @@
 #include "quenlo/files.hpp"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,7 +30,7 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char32_t CodePointOfByte(unsigned char byte) noexcept {
+constexpr char32_t CodePointOfByte(unsigned char byte) noexcept {
   return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
 }
 
@@ -39,17 +43,67 @@ char ByteOfCodePoint(char32_t code_point) noexcept {
   return '?';
 }
 
-void AppendUtf8(std::string& out, char32_t code_point) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {  // Windows-1252 holds nothing beyond the Basic Multilingual Plane
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
+// The UTF-8 form of a byte from 80 to FF: two bytes, or three for the characters beyond U+07FF
+// that the bytes 80 to 9F stand for.
+struct Utf8Form {
+  std::array<char, 3> bytes;
+  std::size_t size;
+};
+
+constexpr Utf8Form Utf8FormOf(char32_t code_point) noexcept {
+  if (code_point < 0x800) {
+    return {{static_cast<char>(0xC0 | (code_point >> 6)), static_cast<char>(0x80 | (code_point & 0x3F)), 0},
+            2};
   }
+  return {{static_cast<char>(0xE0 | (code_point >> 12)), static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)),
+           static_cast<char>(0x80 | (code_point & 0x3F))},
+          3};
+}
+
+constexpr std::array<Utf8Form, 128> kUtf8OfHighByte = [] {
+  std::array<Utf8Form, 128> forms{};
+  for (std::size_t index = 0; index < forms.size(); ++index) {
+    forms[index] = Utf8FormOf(CodePointOfByte(static_cast<unsigned char>(0x80 + index)));
+  }
+  return forms;
+}();
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+// The length of the run of ASCII bytes at the start of `text`, looked at eight bytes at a time.
+std::size_t AsciiRunLength(std::string_view text) noexcept {
+  std::size_t length = 0;
+  for (std::uint64_t word = 0; length + sizeof word <= text.size(); length += sizeof word) {
+    std::memcpy(&word, text.data() + length, sizeof word);
+    if ((word & kHighBits) != 0) break;
+  }
+  while (length < text.size() && static_cast<unsigned char>(text[length]) < 0x80) ++length;
+  return length;
+}
+
+// Copies the run of ASCII bytes at the start of `from` to `to`, eight bytes at a time, and
+// returns its length; `to` has room for as many bytes as `from` holds.
+std::size_t CopyAsciiRun(std::string_view from, char* to) noexcept {
+  std::size_t length = 0;
+  for (std::uint64_t word = 0; length + sizeof word <= from.size(); length += sizeof word) {
+    std::memcpy(&word, from.data() + length, sizeof word);
+    if ((word & kHighBits) != 0) break;
+    std::memcpy(to + length, &word, sizeof word);
+  }
+  for (; length < from.size() && static_cast<unsigned char>(from[length]) < 0x80; ++length)
+    to[length] = from[length];
+  return length;
+}
+
+// The UTF-8 size of Windows-1252 bytes.
+std::size_t Utf8SizeOf(std::string_view bytes) noexcept {
+  std::size_t size = bytes.size();
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    at += AsciiRunLength(bytes.substr(at));
+    if (at == bytes.size()) break;
+    size += kUtf8OfHighByte[static_cast<unsigned char>(bytes[at]) - 0x80].size - 1;
+  }
+  return size;
 }
 
 // Decodes the UTF-8 sequence at `at`; an invalid sequence is one byte long and has no code point.
@@ -162,31 +216,110 @@ void WriteInPlace(const std::string& name, std::string_view bytes) {
   if (const int error = file.Close(); error != 0) RaiseFileError(error);
 }
 
-// Opens a new file beside `name` for the replacement; fills `beside` with its name.
-int OpenBeside(const std::string& name, std::string& beside) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    beside = name + ".quenlo-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    const int descriptor = ::open(beside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor >= 0 || errno != EEXIST) return descriptor;
-  }
-  return -1;
+// The folder part of a path, with its final slash: "" for a name in the current folder.
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Writes the content beside the target, then renames it over the target. `former` is the
-// target's status when it exists; the new file keeps its permissions.
-void WriteBesideAndRename(const std::string& name, std::string_view bytes, const struct stat* former) {
-  std::string beside;
-  FileDescriptor file(OpenBeside(name, beside));
-  if (file.Get() < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) RaiseRuntimeError(err::kPathNotFound);
-    RaiseFileError(errno);
+// Where a write of `name` lands: the end of its chain of symbolic links, so that the links stay.
+// A relative link leads from the folder that holds it.
+std::string ResolveLinks(const std::string& name) {
+  // Following the name as the system does first refuses what the system refuses to follow: a
+  // link another user planted in a shared sticky folder such as /tmp, where links are protected.
+  if (struct stat followed{}; ::stat(name.c_str(), &followed) != 0 && errno != ENOENT) RaiseFileError(errno);
+  constexpr int kMaxLinks = 40;  // as the kernel allows in one path
+  std::string path = name;
+  for (int link = 0; link < kMaxLinks; ++link) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    std::array<char, PATH_MAX> target{};
+    const ssize_t size = ::readlink(path.c_str(), target.data(), target.size());
+    if (size < 0) RaiseFileError(errno);
+    if (static_cast<std::size_t>(size) == target.size()) RaiseFileError(ENAMETOOLONG);
+    const std::string_view leads_to(target.data(), static_cast<std::size_t>(size));
+    path = leads_to.front() == '/' ? std::string(leads_to) : FolderOf(path) + std::string(leads_to);
   }
-  int error = WriteAll(file.Get(), bytes);
-  if (error == 0 && former != nullptr && ::fchmod(file.Get(), former->st_mode & 07777) != 0) error = errno;
+  RaiseFileError(ELOOP);
+}
+
+// 64 random bits as hexadecimal: a name nobody can plant in advance.
+std::string RandomHex() {
+  std::array<unsigned char, 8> random{};
+  std::size_t got = 0;
+  while (got < random.size()) {
+    const ssize_t size = ::getrandom(random.data() + got, random.size() - got, 0);
+    if (size < 0) {
+      if (errno == EINTR) continue;
+      RaiseFileError(errno);
+    }
+    got += static_cast<std::size_t>(size);
+  }
+  constexpr std::string_view kDigits = "0123456789abcdef";
+  std::string hex;
+  for (const unsigned char byte : random) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0x0F];
+  }
+  return hex;
+}
+
+// Creates a new file in `folder`, which only its owner may read, under a random name that did
+// not exist (O_EXCL: a planted file or link is never opened); fills `beside` with its name.
+int CreateBeside(const std::string& folder, std::string& beside) {
+  constexpr int kAttempts = 100;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    beside = folder + ".quenlo-" + RandomHex();
+    const int descriptor = ::open(beside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor >= 0) return descriptor;
+    if (errno != EEXIST) RaiseFileError(errno);
+  }
+  RaiseFileError(EEXIST);
+}
+
+// The process's file mode creation mask, or none when the system does not tell it: reading it
+// with umask() would change it for a moment under every other thread.
+std::optional<mode_t> CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  return std::nullopt;
+}
+
+// Gives the new file the former file's owner, group and mode where this process may set them,
+// or a new file's usual mode; returns 0 or the errno of the failure. The owner and group go
+// first, since changing them may clear the set-user-ID and set-group-ID bits.
+int TakeOverAttributes(int descriptor, const struct stat* former) {
+  if (former == nullptr) {
+    const std::optional<mode_t> mask = CurrentUmask();
+    if (!mask) return 0;  // it stays readable by its owner alone
+    return ::fchmod(descriptor, 0666 & ~*mask) == 0 ? 0 : errno;
+  }
+  mode_t mode = former->st_mode & 07777;
+  if (::fchown(descriptor, former->st_uid, former->st_gid) != 0) {
+    mode &= ~mode_t{S_ISUID};  // never a set-user-ID file of another owner
+    if (::fchown(descriptor, static_cast<uid_t>(-1), former->st_gid) != 0) {
+      // The file's group is now one whose members were "others" to the former file: they get
+      // no more than the others' rights.
+      mode = (mode & ~mode_t{S_ISGID | S_IRWXG}) | ((mode & S_IRWXO) << 3);
+    }
+  }
+  return ::fchmod(descriptor, mode) == 0 ? 0 : errno;
+}
+
+// Writes the content to a new file beside the target, then renames it over the target, so
+// that readers see the former content or the whole new one. `former` is the target's status
+// when it exists. The new file is readable by its owner alone from its creation and has the
+// target's owner, group and mode before a byte is written.
+void ReplaceFile(const std::string& target, std::string_view bytes, const struct stat* former) {
+  std::string beside;
+  FileDescriptor file(CreateBeside(FolderOf(target), beside));
+  int error = TakeOverAttributes(file.Get(), former);
+  if (error == 0) error = WriteAll(file.Get(), bytes);
   if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
   if (const int close_error = file.Close(); error == 0) error = close_error;
-  if (error == 0 && ::rename(beside.c_str(), name.c_str()) != 0) error = errno;
+  if (error == 0 && ::rename(beside.c_str(), target.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(beside.c_str());
     RaiseFileError(error);
@@ -225,36 +358,56 @@ std::string ReadFileBytes(const std::string& Filename) {
 void WriteFileBytes(const std::string& Filename, std::string_view bytes) {
   TranslateErrors([&] {
     if (Filename.empty()) RaiseRuntimeError(err::kPathFileAccessError);
+    const std::string target = ResolveLinks(Filename);
     struct stat status {};
-    if (::lstat(Filename.c_str(), &status) != 0) {
-      WriteBesideAndRename(Filename, bytes, nullptr);
+    if (::lstat(target.c_str(), &status) != 0) {
+      if (errno != ENOENT) RaiseFileError(errno);
+      ReplaceFile(target, bytes, nullptr);
     } else if (S_ISREG(status.st_mode)) {
       // The rename needs no right to write the file itself: a file the caller may not write
       // is refused, as writing it in place would be.
-      if (::faccessat(AT_FDCWD, Filename.c_str(), W_OK, AT_EACCESS) != 0) RaiseFileError(errno);
-      WriteBesideAndRename(Filename, bytes, &status);
+      if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) RaiseFileError(errno);
+      ReplaceFile(target, bytes, &status);
     } else {
-      WriteInPlace(Filename, bytes);
+      WriteInPlace(target, bytes);
     }
   });
 }
 
+// Every character is one byte in Windows-1252, so the UTF-8 text's size bounds the output.
 std::string Utf8ToWindows1252(std::string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (std::size_t at = 0; at < text.size();) {
-    const Decoded decoded = DecodeUtf8(text, at);
-    bytes += decoded.valid ? ByteOfCodePoint(decoded.code_point) : '?';
-    at += decoded.size;
-  }
-  return bytes;
+  return TranslateErrors([&] {
+    std::string bytes(text.size(), '\0');
+    char* out = bytes.data();
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t run = CopyAsciiRun(text.substr(at), out);
+      out += run;
+      at += run;
+      if (at == text.size()) break;
+      const Decoded decoded = DecodeUtf8(text, at);
+      *out++ = decoded.valid ? ByteOfCodePoint(decoded.code_point) : '?';
+      at += decoded.size;
+    }
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+    return bytes;
+  });
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (const char byte : bytes) AppendUtf8(text, CodePointOfByte(static_cast<unsigned char>(byte)));
-  return text;
+  return TranslateErrors([&] {
+    std::string text(Utf8SizeOf(bytes), '\0');
+    char* out = text.data();
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+      const std::size_t run = CopyAsciiRun(bytes.substr(at), out);
+      out += run;
+      at += run;
+      if (at == bytes.size()) break;
+      const Utf8Form& form = kUtf8OfHighByte[static_cast<unsigned char>(bytes[at]) - 0x80];
+      std::memcpy(out, form.bytes.data(), form.size);
+      out += form.size;
+    }
+    return text;
+  });
 }
 
 std::string ReadTextFile(const std::string& Filename) {

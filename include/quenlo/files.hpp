@@ -11,19 +11,24 @@ namespace quenlo {
 std::string ReadFileBytes(const std::string& Filename);
 
 /// Makes `bytes` the whole content of a file. A regular file (or a new one) is replaced only once
-/// the new content is completely written: it is written beside the target and renamed over it,
-/// so a failed write leaves the former file as it was. A target that exists but is not a
-/// regular file (a device, a pipe, a symbolic link) is written in place. Raises 76 for a missing
-/// folder, 70 when access is denied (a file the caller may not write, or a folder it may not
-/// write into), 61 when the disk is full, 75 for a folder, 57 or 75 for other failures.
+/// the new content is completely written: it is written to a new file beside the target and
+/// renamed over it, so a failed write leaves the former file as it was and a reader sees the
+/// former content or the whole new one. The new file is created under a random name, readable
+/// by its owner alone, and has the target's mode, and its owner and group where this process may
+/// set them, before a byte is written (a new target gets the mode the umask allows). A symbolic
+/// link stays a link: the file at the end of its chain is replaced. Replacing splits hard links.
+/// A target that exists but is not a regular file (a device, a pipe) is written in place.
+/// Raises 76 for a missing folder, 70 when access is denied (a file the caller may not write,
+/// or a folder it may not write into), 61 when the disk is full, 75 for a folder, 57 or 75 for
+/// other failures, 7 when memory runs out.
 void WriteFileBytes(const std::string& Filename, std::string_view bytes);
 
 /// UTF-8 text as Windows-1252 bytes; a character that Windows-1252 cannot hold, or a byte that
-/// is not valid UTF-8, becomes "?".
+/// is not valid UTF-8, becomes "?". Raises 7 when memory runs out.
 std::string Utf8ToWindows1252(std::string_view text);
 
 /// Windows-1252 bytes as UTF-8 text; the five bytes Windows-1252 leaves unassigned (81, 8D, 8F,
-/// 90, 9D) become U+0081, U+008D, U+008F, U+0090 and U+009D.
+/// 90, 9D) become U+0081, U+008D, U+008F, U+0090 and U+009D. Raises 7 when memory runs out.
 std::string Windows1252ToUtf8(std::string_view bytes);
 
 /// A Windows-1252 file read whole, as UTF-8 text.

@@ -1,49 +1,32 @@
 // Export and Import: Windows-1252 bytes on disk, replacing writes, whole-file reads, errors.
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <string>
 #include <thread>
 
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/error_number.hpp"
+#include "serial/child_process.hpp"
+#include "serial/scratch_folder.hpp"
 #include "serial/serial_support.hpp"
 
 namespace quenlo {
 namespace {
 
 namespace fs = std::filesystem;
+using serial_test::ErrorNumberUnprivileged;
 using serial_test::ExpectError;
 using serial_test::MakeKind;
 
-class ExportImport : public ::testing::Test {
- protected:
-  void SetUp() override { fs::create_directories(folder_); }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-  std::ptrdiff_t EntryCount() const {
-    return std::distance(fs::directory_iterator(folder_), fs::directory_iterator());
-  }
-  // The bytes on disk, read apart from the library's own file code.
-  std::string Bytes(const std::string& name) const {
-    std::ifstream file(Path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  }
-
-  const fs::path folder_ = fs::temp_directory_path() / ("quenlo_serial_" + std::to_string(::getpid()));
-};
+// Windows-1252 bytes on disk, whole-file reads and the error numbers of files.
+class ExportImport : public serial_test::ScratchFolder {};
 
 TEST_F(ExportImport, WritesAndReadsWindows1252Bytes) {
   MakeKind(KindMap)->Export(Path("map.qo"));
@@ -93,29 +76,6 @@ TEST_F(ExportImport, ReplacesTheFileOnlyWithTheWholeNewText) {
   EXPECT_EQ(Bytes("data.qo"), "former");
   EXPECT_TRUE(fs::is_empty(folder_ / "dir.qo"));
   EXPECT_EQ(EntryCount(), 2);
-  fs::remove(folder_ / "dir.qo");
-
-  // What is not a regular file is written in place: a link stays, the file behind it changes.
-  fs::create_symlink(folder_ / "data.qo", folder_ / "link.qo");
-  MakeKind(KindNil)->Export(Path("link.qo"));
-  EXPECT_TRUE(fs::is_symlink(folder_ / "link.qo"));
-  EXPECT_EQ(Bytes("data.qo"), "\\11000\\nil");
-}
-
-// The number of the error that `body` raises (0 for none) when a user without root's rights
-// runs it, for whom file permissions hold: a child process gives those rights up when this one
-// has them, and reports the number through its exit status.
-int ErrorNumberUnprivileged(const std::function<void()>& body) {
-  if (::geteuid() != 0) return testing::ErrorNumberOf(body);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    constexpr int kNobody = 65534;
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(255);
-    ::_exit(testing::ErrorNumberOf(body));
-  }
-  int status = 0;
-  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
 }
 
 TEST_F(ExportImport, RefusesFilesTheCallerMayNotWriteOrRead) {

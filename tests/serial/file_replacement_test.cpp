@@ -1,0 +1,381 @@
+// How Export replaces a file: the new file beside the target is private from its creation and
+// gets the target's mode, owner and group before it holds a byte; a symbolic link stays and the
+// file it leads to is replaced; planted names and a killed export expose nothing. Also the
+// Windows-1252 conversions at every alignment and when memory runs out.
+#include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "quenlo/files.hpp"
+#include "quenlo/tavrix.hpp"
+#include "serial/child_process.hpp"
+#include "serial/scratch_folder.hpp"
+#include "serial/serial_support.hpp"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUENLO_FILES_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUENLO_FILES_SANITIZED 1
+#endif
+#endif
+#ifndef QUENLO_FILES_SANITIZED
+#define QUENLO_FILES_SANITIZED 0
+#endif
+
+namespace quenlo {
+namespace {
+
+namespace fs = std::filesystem;
+using serial_test::ArrayOf;
+using serial_test::ErrorNumberInChild;
+using serial_test::ErrorNumberOfChild;
+using serial_test::ErrorNumberUnprivileged;
+using serial_test::ExpectError;
+using serial_test::kNobody;
+using serial_test::MakeKind;
+using serial_test::StartChild;
+
+struct stat StatusOf(const std::string& path) {
+  struct stat status {};
+  EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+  return status;
+}
+
+mode_t ModeOf(const std::string& path) {
+  return StatusOf(path).st_mode & 07777;
+}
+
+bool IsRoot() {
+  return ::geteuid() == 0;
+}
+
+// In a child process: a write past `bytes` then fails as on a full disk.
+void LimitFileSize(rlim_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{bytes, bytes};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+using FileModesAndOwners = serial_test::ScratchFolder;
+
+TEST_F(FileModesAndOwners, KeepTheTargetsModeAndGiveANewFileTheUmasksMode) {
+  const TavrixPtr map = MakeKind(KindMap);
+  for (const mode_t mode : {0640u, 0755u, 0604u}) {
+    WriteFileBytes(Path("data.qo"), "former");
+    ASSERT_EQ(::chmod(Path("data.qo").c_str(), mode), 0);
+    map->Export(Path("data.qo"));
+    EXPECT_EQ(ModeOf(Path("data.qo")), mode);
+  }
+  const mode_t former_mask = ::umask(027);
+  map->Export(Path("group.qo"));
+  ::umask(077);
+  map->Export(Path("private.qo"));
+  ::umask(former_mask);
+  EXPECT_EQ(ModeOf(Path("group.qo")), 0640u);
+  EXPECT_EQ(ModeOf(Path("private.qo")), 0600u);
+}
+
+TEST_F(FileModesAndOwners, RootExportingOverAnotherUsersFileLeavesItTheirs) {
+  if (!IsRoot()) GTEST_SKIP() << "only root may give a file to another user";
+  fs::permissions(folder_, fs::perms::all);
+  WriteFileBytes(Path("theirs.qo"), "former");
+  ASSERT_EQ(::chown(Path("theirs.qo").c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::chmod(Path("theirs.qo").c_str(), 0600), 0);
+  MakeKind(KindMap)->Export(Path("theirs.qo"));
+  const struct stat status = StatusOf(Path("theirs.qo"));
+  EXPECT_EQ(status.st_uid, static_cast<uid_t>(kNobody));
+  EXPECT_EQ(status.st_gid, static_cast<gid_t>(kNobody));
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
+  // Its owner still reads and replaces it.
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { Tavrix::Create()->Import(Path("theirs.qo")); }), 0);
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { MakeKind(KindNil)->Export(Path("theirs.qo")); }), 0);
+  EXPECT_EQ(Bytes("theirs.qo"), "\\11000\\nil");
+}
+
+// A user who may write a file through its "others" rights but may not keep its owner or group:
+// the new file is the writer's, its group gets no more than the others' rights, and no
+// set-user-ID or set-group-ID bit passes to the writer.
+TEST_F(FileModesAndOwners, AWriterWhoCannotKeepTheGroupGivesItOnlyTheOthersRights) {
+  if (!IsRoot()) GTEST_SKIP() << "needs a file of another user and group";
+  fs::permissions(folder_, fs::perms::all);
+  WriteFileBytes(Path("shared.qo"), "former");
+  ASSERT_EQ(::chmod(Path("shared.qo").c_str(), 06642), 0);  // rwSr-S-w-
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { MakeKind(KindMap)->Export(Path("shared.qo")); }), 0);
+  const struct stat status = StatusOf(Path("shared.qo"));
+  EXPECT_EQ(status.st_uid, static_cast<uid_t>(kNobody));
+  EXPECT_EQ(status.st_mode & 07777, 0622u);
+  EXPECT_EQ(Bytes("shared.qo"), "\\11000\\{}");
+}
+
+using SymbolicLinks = serial_test::ScratchFolder;
+
+TEST_F(SymbolicLinks, StayLinksWhileTheFileAtTheEndOfTheChainIsReplaced) {
+  fs::create_directory(folder_ / "sub");
+  WriteFileBytes(Path("data.qo"), "former");
+  ASSERT_EQ(::chmod(Path("data.qo").c_str(), 0640), 0);
+  const ino_t former_file = StatusOf(Path("data.qo")).st_ino;
+  fs::create_symlink("../data.qo", folder_ / "sub/relative.qo");  // leads from its own folder
+  fs::create_symlink(folder_ / "sub/relative.qo", folder_ / "absolute.qo");
+
+  MakeKind(KindNil)->Export(Path("absolute.qo"));
+  EXPECT_EQ(fs::read_symlink(folder_ / "absolute.qo"), folder_ / "sub/relative.qo");
+  EXPECT_EQ(fs::read_symlink(folder_ / "sub/relative.qo"), "../data.qo");
+  EXPECT_EQ(Bytes("data.qo"), "\\11000\\nil");
+  EXPECT_NE(StatusOf(Path("data.qo")).st_ino, former_file);  // replaced whole, not rewritten
+  EXPECT_EQ(ModeOf(Path("data.qo")), 0640u);
+  EXPECT_EQ(EntryCount(), 3);
+  EXPECT_EQ(EntryCount("sub"), 1);
+
+  // A link to a file that is not there yet gets it.
+  fs::create_symlink("new.qo", folder_ / "dangling.qo");
+  MakeKind(KindMap)->Export(Path("dangling.qo"));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "dangling.qo"));
+  EXPECT_EQ(Bytes("new.qo"), "\\11000\\{}");
+}
+
+TEST_F(SymbolicLinks, AFailedWriteKeepsTheFileTheLinkLeadsTo) {
+  WriteFileBytes(Path("data.qo"), "former");
+  fs::create_symlink(folder_ / "data.qo", folder_ / "link.qo");
+  const TavrixPtr big = ArrayOf({std::string(100000, 'x')});
+  EXPECT_EQ(ErrorNumberInChild([&] {
+              LimitFileSize(4096);
+              big->Export(Path("link.qo"));
+            }),
+            61);
+  EXPECT_EQ(Bytes("data.qo"), "former");
+  EXPECT_TRUE(fs::is_symlink(folder_ / "link.qo"));
+  EXPECT_EQ(EntryCount(), 2);
+
+  // Links that lead to each other lead nowhere.
+  fs::create_symlink("b.qo", folder_ / "a.qo");
+  fs::create_symlink("a.qo", folder_ / "b.qo");
+  ExpectError(75, [&] { big->Export(Path("a.qo")); });
+  EXPECT_EQ(EntryCount(), 4);
+}
+
+// Where the system protects links in shared sticky folders, a link another user planted there
+// is refused as the system refuses to follow it, and the file it leads to stays as it was.
+TEST_F(SymbolicLinks, APlantedLinkTheSystemWouldNotFollowIsRefused) {
+  std::string protection;
+  std::ifstream("/proc/sys/fs/protected_symlinks") >> protection;
+  if (!IsRoot() || protection != "1") GTEST_SKIP() << "needs root and protected symbolic links";
+  WriteFileBytes(Path("data.qo"), "former");
+  fs::create_directory(folder_ / "shared");
+  fs::permissions(folder_ / "shared", fs::perms::all | fs::perms::sticky_bit);
+  fs::create_symlink(folder_ / "data.qo", folder_ / "shared/planted.qo");
+  ASSERT_EQ(::lchown(Path("shared/planted.qo").c_str(), kNobody, kNobody), 0);
+  ExpectError(70, [&] { MakeKind(KindMap)->Export(Path("shared/planted.qo")); });
+  EXPECT_EQ(Bytes("data.qo"), "former");
+}
+
+// As an editor's save does: the other name keeps the former content.
+TEST_F(SymbolicLinks, ReplacingAFileSplitsItsHardLinks) {
+  WriteFileBytes(Path("data.qo"), "former");
+  fs::create_hard_link(folder_ / "data.qo", folder_ / "other.qo");
+  MakeKind(KindMap)->Export(Path("data.qo"));
+  EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");
+  EXPECT_EQ(Bytes("other.qo"), "former");
+}
+
+using FileBeside = serial_test::ScratchFolder;
+
+// The names of the files created in a watched folder since the last call.
+std::vector<std::string> CreatedNames(int watch) {
+  std::vector<std::string> names;
+  alignas(inotify_event) char buffer[65536];
+  for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t at = 0; at < got;) {
+      inotify_event event{};
+      std::memcpy(&event, buffer + at, sizeof event);
+      if (event.len > 0) names.emplace_back(buffer + at + sizeof event);
+      at += static_cast<ssize_t>(sizeof event + event.len);
+    }
+  }
+  return names;
+}
+
+// What someone who saw the names a process used would plant for a second process: the same
+// names, with the first process's id replaced by the second's, each followed by the next 200
+// numbers when it ends in a number.
+std::set<std::string> Guesses(const std::vector<std::string>& seen, pid_t seen_process, pid_t next_process) {
+  std::set<std::string> guesses(seen.begin(), seen.end());
+  for (std::string name : seen) {
+    for (std::size_t at; (at = name.find(std::to_string(seen_process))) != std::string::npos;) {
+      name.replace(at, std::to_string(seen_process).size(), std::to_string(next_process));
+    }
+    const std::size_t digits = name.find_last_not_of("0123456789") + 1;
+    if (digits == name.size() || name.size() - digits > 18) {
+      guesses.insert(name);
+      continue;
+    }
+    const unsigned long long number = std::stoull(name.substr(digits));
+    for (unsigned long long next = 0; next < 200; ++next) {
+      guesses.insert(name.substr(0, digits) + std::to_string(number + next));
+    }
+  }
+  return guesses;
+}
+
+// A first process exports and its file names are watched; a second one, forked from the same
+// state, exports after those names and the names guessed from them are planted, as files and as
+// links to a file of the planter's choice. It still succeeds and writes nothing through them.
+TEST_F(FileBeside, HasANameThatPlantedGuessesCannotTakeOrRedirect) {
+  const TavrixPtr map = MakeKind(KindMap);
+  WriteFileBytes(Path("data.qo"), "former");
+  WriteFileBytes(Path("victim.qo"), "victim");
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, folder_.c_str(), IN_CREATE), 0);
+  const auto export_five_times = [&] {
+    for (int time = 0; time < 5; ++time) map->Export(Path("data.qo"));
+  };
+  const pid_t first = StartChild(export_five_times);
+  ASSERT_EQ(ErrorNumberOfChild(first), 0);
+  const std::vector<std::string> seen = CreatedNames(watch);
+  ::close(watch);
+  ASSERT_EQ(seen.size(), 5u);
+
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
+  const pid_t second = StartChild([&] {
+    char byte = 0;
+    if (::read(go[0], &byte, 1) == 1) export_five_times();
+  });
+  const std::set<std::string> guesses = Guesses(seen, first, second);
+  for (const std::string& guess : guesses) {
+    if (guess.size() % 2 == 0) {
+      std::ofstream(Path(guess)) << "planted";
+    } else {
+      fs::create_symlink(folder_ / "victim.qo", folder_ / guess);
+    }
+  }
+  ASSERT_EQ(::write(go[1], "g", 1), 1);
+  ::close(go[0]);
+  ::close(go[1]);
+  EXPECT_EQ(ErrorNumberOfChild(second), 0);
+  EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");
+  EXPECT_EQ(Bytes("victim.qo"), "victim");
+  EXPECT_EQ(EntryCount(), static_cast<std::ptrdiff_t>(guesses.size() + 2));
+}
+
+// A child exporting a large tree again and again over a file only its owner may read is killed
+// once the file beside the target holds bytes: nothing left behind is readable by others, and
+// what holds bytes already has the target's owner.
+TEST_F(FileBeside, KilledDuringAnExportLeavesNothingReadableByOthers) {
+  WriteFileBytes(Path("data.qo"), "former");
+  ASSERT_EQ(::chmod(Path("data.qo").c_str(), 0600), 0);
+  const uid_t owner = IsRoot() ? static_cast<uid_t>(kNobody) : ::geteuid();
+  if (IsRoot()) {
+    ASSERT_EQ(::chown(Path("data.qo").c_str(), owner, owner), 0);
+  }
+  const TavrixPtr big = ArrayOf({std::string(8 << 20, 'x'), std::string(8 << 20, 'y')});
+  const auto holds_bytes_beside = [&] {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
+      struct stat status {};
+      if (entry.path().filename() != "data.qo" && ::lstat(entry.path().c_str(), &status) == 0 &&
+          status.st_size > 0) {
+        return true;
+      }
+    }
+    return false;
+  };
+  bool killed_while_writing = false;
+  for (int attempt = 0; attempt < 20 && !killed_while_writing; ++attempt) {
+    const pid_t child = StartChild([&] {
+      for (;;) big->Export(Path("data.qo"));
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!holds_bytes_beside() && std::chrono::steady_clock::now() < deadline) {
+    }
+    ::kill(child, SIGKILL);
+    EXPECT_EQ(ErrorNumberOfChild(child), -1);
+    const std::vector<fs::path> left(fs::directory_iterator(folder_), fs::directory_iterator{});
+    for (const fs::path& path : left) {
+      const struct stat status = StatusOf(path);
+      EXPECT_EQ(status.st_mode & 077, 0u) << path;
+      if (path.filename() == "data.qo") continue;
+      if (status.st_size > 0) {
+        killed_while_writing = true;
+        EXPECT_EQ(status.st_uid, owner) << path;
+      }
+      fs::remove(path);
+    }
+  }
+  EXPECT_TRUE(killed_while_writing);
+}
+
+// Each byte, at each place relative to the eight-byte steps of the ASCII scan, converts to
+// one character there and back to itself; a broken UTF-8 sequence anywhere becomes one "?".
+TEST(Windows1252, EveryByteConvertsAtEveryAlignment) {
+  constexpr std::size_t kSize = 20;
+  for (int byte = 0; byte < 256; ++byte) {
+    for (std::size_t at = 0; at < kSize; ++at) {
+      std::string bytes(kSize, 'a');
+      bytes[at] = static_cast<char>(byte);
+      const std::string text = Windows1252ToUtf8(bytes);
+      EXPECT_EQ(text.substr(0, at), std::string(at, 'a'));
+      EXPECT_EQ(text.substr(text.size() - (kSize - at - 1)), std::string(kSize - at - 1, 'a'));
+      EXPECT_EQ(Utf8ToWindows1252(text), bytes) << "byte " << byte << " at " << at;
+    }
+  }
+  for (std::size_t at = 0; at < kSize; ++at) {
+    std::string text(kSize, 'a');
+    text[at] = '\xE2';  // the first byte of a three-byte sequence, cut short
+    std::string expected(kSize, 'a');
+    expected[at] = '?';
+    EXPECT_EQ(Utf8ToWindows1252(text), expected);
+  }
+}
+
+// In a child process: the address space may grow by `bytes` more.
+void LimitAddressSpaceGrowth(rlim_t bytes) {
+  std::ifstream statm("/proc/self/statm");
+  rlim_t pages = 0;
+  statm >> pages;
+  const rlim_t size = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + bytes;
+  const rlimit limit{size, size};
+  ::setrlimit(RLIMIT_AS, &limit);
+}
+
+TEST(Windows1252, ConversionsRaise7WhenMemoryRunsOut) {
+  if (QUENLO_FILES_SANITIZED) GTEST_SKIP() << "AddressSanitizer reserves address space of its own";
+  constexpr std::size_t kSize = 64 << 20;
+  EXPECT_EQ(ErrorNumberInChild([] {
+              const std::string text(kSize, 'a');
+              LimitAddressSpaceGrowth(16 << 20);
+              Utf8ToWindows1252(text);
+            }),
+            7);
+  EXPECT_EQ(ErrorNumberInChild([] {
+              const std::string bytes(kSize, '\xE9');
+              LimitAddressSpaceGrowth(16 << 20);
+              Windows1252ToUtf8(bytes);
+            }),
+            7);
+  // The file is read, its conversion to twice its size fails.
+  const std::string path =
+      (fs::temp_directory_path() / ("quenlo_memory_" + std::to_string(::getpid()))).string();
+  WriteFileBytes(path, std::string(kSize, '\xE9'));
+  EXPECT_EQ(ErrorNumberInChild([&] {
+              LimitAddressSpaceGrowth(100 << 20);
+              Tavrix::Create()->Import(path);
+            }),
+            7);
+  fs::remove(path);
+}
+
+}  // namespace
+}  // namespace quenlo
