@@ -10,6 +10,7 @@
 #include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
+#include "quenlo/version.hpp"
 
 namespace quenlo {
 
@@ -158,7 +159,7 @@ TavrixPtr Tavrix::Clone() const {
 // ---- Version, walk fields and errors ------------------------------------------------------
 
 std::string Tavrix::Version() {
-  return "1.0.16";
+  return QUENLO_VERSION_STRING;
 }
 
 void Tavrix::SetLevel(std::int32_t level) const noexcept {
