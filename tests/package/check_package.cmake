@@ -99,7 +99,8 @@ elseif(STEP STREQUAL "find_package")
   run(${CMAKE_COMMAND} --build ${build})
   run(${build}/consumer)
 elseif(STEP STREQUAL "pkg_config")
-  # Compiled as C++23: the package must name no language standard of its own.
+  # Compiled as C++23 (-std=c++2b, the name GCC 12 and Clang 14 share): the package must name
+  # no language standard of its own.
   set(build ${WORK}/pkg-config-${KIND})
   fresh(${build})
   set(pkg_config ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/${LIBDIR}/pkgconfig ${PKG_CONFIG})
@@ -116,7 +117,7 @@ elseif(STEP STREQUAL "pkg_config")
   endif()
   string(STRIP "${run_output}" libs)
   separate_arguments(libs UNIX_COMMAND "${libs}")
-  run(${CXX} -std=c++23 -DQUENLO_CONSUMER_CXX23 ${consumer_flags} ${cflags} ${consumer_source}/main.cpp ${libs}
+  run(${CXX} -std=c++2b -DQUENLO_CONSUMER_CXX23 ${consumer_flags} ${cflags} ${consumer_source}/main.cpp ${libs}
       -Wl,-rpath,${prefix}/${LIBDIR} -o ${build}/consumer)
   run(${build}/consumer)
 elseif(STEP STREQUAL "subdirectory")
