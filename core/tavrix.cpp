@@ -11,6 +11,7 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "runtime/translate_errors.hpp"
+#include "quenlo/version.hpp"
 
 namespace quenlo {
 
@@ -159,7 +160,7 @@ TavrixPtr Tavrix::Clone() const {
 // ---- Version and errors ------------------------------------------------------
 
 std::string Tavrix::Version() {
-  return "1.0.16";
+  return QUENLO_VERSION_STRING;
 }
 
 std::string_view Tavrix::GetErrorText(std::int32_t number) noexcept {

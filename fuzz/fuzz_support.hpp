@@ -2,6 +2,7 @@
 // the "\9\" elements of the texts they read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -9,6 +10,9 @@
 
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
+
+/// The entry point of every target: libFuzzer calls it, or replay_main.cpp in other builds.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace quenlo::fuzz {
 

@@ -8,6 +8,7 @@
 #include <span>
 #include <string_view>
 
+#include "quenlo/export.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/variant.hpp"
 
@@ -30,12 +31,12 @@ inline constexpr DispId kDispIdValue = 0;
 
 /// Creates an object from its programmatic identifier. "Quenlo.Tavrix" (in any case) gives a
 /// new container; any other identifier raises 429.
-std::shared_ptr<Object> CreateObject(std::string_view ProgId);
+QUENLO_EXPORT std::shared_ptr<Object> CreateObject(std::string_view ProgId);
 
 /// The dispatch id of a _Tavrix member, whose name may be written in any case: Item is 0, the
 /// others are 1 (Tag) to 40 (Import) in the order of the interface. Raises 438 for an unknown
 /// name.
-DispId GetIdOfName(std::string_view name);
+QUENLO_EXPORT DispId GetIdOfName(std::string_view name);
 
 /// Calls the member `id` of `target`. For vbLet and vbSet the new value is the last argument.
 /// An optional argument passed as Variant::Missing() or left off the end takes the member's
@@ -43,15 +44,15 @@ DispId GetIdOfName(std::string_view name);
 /// unknown id, or a call type the member does not answer; 449 for a required argument that is
 /// missing; 450 for too many arguments; 424 for vbSet with a value that is no object; 13 for
 /// an argument of the wrong type. A container result is returned as an Object value.
-Variant Invoke(const std::shared_ptr<Object>& target, DispId id, VbCallType call_type,
-               std::span<const Variant> args = {});
-Variant Invoke(const std::shared_ptr<Object>& target, DispId id, VbCallType call_type,
-               std::initializer_list<Variant> args);
+QUENLO_EXPORT Variant Invoke(const std::shared_ptr<Object>& target, DispId id, VbCallType call_type,
+                             std::span<const Variant> args = {});
+QUENLO_EXPORT Variant Invoke(const std::shared_ptr<Object>& target, DispId id, VbCallType call_type,
+                             std::initializer_list<Variant> args);
 
 /// Calls a member by name: GetIdOfName, then Invoke.
-Variant CallByName(const std::shared_ptr<Object>& target, std::string_view name, VbCallType call_type,
-                   std::span<const Variant> args = {});
-Variant CallByName(const std::shared_ptr<Object>& target, std::string_view name, VbCallType call_type,
-                   std::initializer_list<Variant> args);
+QUENLO_EXPORT Variant CallByName(const std::shared_ptr<Object>& target, std::string_view name,
+                                 VbCallType call_type, std::span<const Variant> args = {});
+QUENLO_EXPORT Variant CallByName(const std::shared_ptr<Object>& target, std::string_view name,
+                                 VbCallType call_type, std::initializer_list<Variant> args);
 
 }  // namespace quenlo

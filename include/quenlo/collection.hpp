@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "quenlo/export.hpp"
 #include "quenlo/variant.hpp"
 
 namespace quenlo {
@@ -22,7 +23,7 @@ namespace quenlo {
 ///
 /// Errors: a position that is not there raises 9, a key that is not there 5, a key already
 /// present 457, an index of another type 13. A failed call changes nothing.
-class Collection {
+class QUENLO_EXPORT Collection {
  public:
   Collection() noexcept;
   Collection(Collection&& other) noexcept;

@@ -6,13 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "quenlo/export.hpp"
+
 namespace quenlo {
 
 /// The exception every public member throws: a number, a source and a description, as an
 /// Automation error carries them, and where it helps a context that says where the error lies:
 /// the byte offset at which reading failed, the key or position that is not there, the path of
 /// a value that was refused. what() joins the description and the context.
-class Error : public std::runtime_error {
+class QUENLO_EXPORT Error : public std::runtime_error {
  public:
   Error(std::int32_t number, std::string source, std::string description, std::string context = {});
 
@@ -61,9 +63,9 @@ inline constexpr std::string_view kRuntimeSource = "Quenlo";
 
 /// The classic text of a runtime error number ("Application-defined or object-defined error"
 /// for a number the runtime does not know).
-std::string_view RuntimeErrorText(std::int32_t number) noexcept;
+QUENLO_EXPORT std::string_view RuntimeErrorText(std::int32_t number) noexcept;
 
 /// Throws the runtime error `number` with the source "Quenlo", its classic text and `context`.
-[[noreturn]] void RaiseRuntimeError(std::int32_t number, std::string context = {});
+[[noreturn]] QUENLO_EXPORT void RaiseRuntimeError(std::int32_t number, std::string context = {});
 
 }  // namespace quenlo

@@ -4,11 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "quenlo/export.hpp"
+
 namespace quenlo {
 
 /// The bytes of a file, read whole whatever its size. Raises 53 for a missing file, 76 for a
 /// missing folder, 70 when access is denied, 57 or 75 for other failures.
-std::string ReadFileBytes(const std::string& Filename);
+QUENLO_EXPORT std::string ReadFileBytes(const std::string& Filename);
 
 /// Makes `bytes` the whole content of a file. A regular file (or a new one) is replaced only once
 /// the new content is completely written: it is written to a new file beside the target and
@@ -21,20 +23,20 @@ std::string ReadFileBytes(const std::string& Filename);
 /// Raises 76 for a missing folder, 70 when access is denied (a file the caller may not write,
 /// or a folder it may not write into), 61 when the disk is full, 75 for a folder, 57 or 75 for
 /// other failures, 7 when memory runs out.
-void WriteFileBytes(const std::string& Filename, std::string_view bytes);
+QUENLO_EXPORT void WriteFileBytes(const std::string& Filename, std::string_view bytes);
 
 /// UTF-8 text as Windows-1252 bytes; a character that Windows-1252 cannot hold, or a byte that
 /// is not valid UTF-8, becomes "?". Raises 7 when memory runs out.
-std::string Utf8ToWindows1252(std::string_view text);
+QUENLO_EXPORT std::string Utf8ToWindows1252(std::string_view text);
 
 /// Windows-1252 bytes as UTF-8 text; the five bytes Windows-1252 leaves unassigned (81, 8D, 8F,
 /// 90, 9D) become U+0081, U+008D, U+008F, U+0090 and U+009D. Raises 7 when memory runs out.
-std::string Windows1252ToUtf8(std::string_view bytes);
+QUENLO_EXPORT std::string Windows1252ToUtf8(std::string_view bytes);
 
 /// A Windows-1252 file read whole, as UTF-8 text.
-std::string ReadTextFile(const std::string& Filename);
+QUENLO_EXPORT std::string ReadTextFile(const std::string& Filename);
 
 /// Writes UTF-8 text to a file as Windows-1252, replacing it as WriteFileBytes does.
-void WriteTextFile(std::string_view text, const std::string& Filename);
+QUENLO_EXPORT void WriteTextFile(std::string_view text, const std::string& Filename);
 
 }  // namespace quenlo

@@ -6,13 +6,14 @@
 #include <memory>
 #include <string_view>
 
+#include "quenlo/export.hpp"
 #include "quenlo/variant.hpp"
 
 namespace quenlo {
 
 /// The base class of every object a Variant can hold. Objects are always owned through
 /// std::shared_ptr; callers may derive their own classes from it.
-class Object : public std::enable_shared_from_this<Object> {
+class QUENLO_EXPORT Object : public std::enable_shared_from_this<Object> {
  public:
   Object() = default;
   Object(const Object&) = delete;
@@ -37,7 +38,7 @@ class Object : public std::enable_shared_from_this<Object> {
 /// Process-wide identity numbers for objects: a positive 32-bit number given to an object the
 /// first time one is asked for, kept for the object's life, released when it dies, and never
 /// given to two live objects at once. 0 stands for nothing. Thread-safe.
-class IdentityRegistry {
+class QUENLO_EXPORT IdentityRegistry {
  public:
   /// The identity of an object (0 for a null pointer), assigned on first request.
   static std::int32_t IdentityOf(const Object* object);

@@ -9,3 +9,4 @@
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
 #include "quenlo/variant.hpp"
+#include "quenlo/version.hpp"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "quenlo/collection.hpp"
+#include "quenlo/export.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/variant.hpp"
 
@@ -42,7 +43,7 @@ using TavrixPtr = std::shared_ptr<Tavrix>;
 /// a Set, a Stack or a Queue of Variant values, which may themselves be containers. Always
 /// created with Create() and handled through std::shared_ptr. Every member reports failure by
 /// throwing quenlo::Error; a failed call changes nothing.
-class Tavrix final : public Object {
+class QUENLO_EXPORT Tavrix final : public Object {
   struct PrivateTag {};
 
  public:
@@ -81,7 +82,7 @@ class Tavrix final : public Object {
   void SetQueue();
   void SetNil();
 
-  /// "1.0.16".
+  /// The library's version, QUENLO_VERSION_STRING of quenlo/version.hpp.
   static std::string Version();
 
   /// The container's kind (read-only).

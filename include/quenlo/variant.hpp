@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "quenlo/export.hpp"
+
 namespace quenlo {
 
 class Object;
@@ -68,7 +70,7 @@ struct Decimal {
 /// A tagged value: Empty, Null, the numeric types, Date, String, Object, Error, Boolean,
 /// Decimal, Byte, or an array of Variants. Copying a Variant never copies the object it
 /// refers to. Strings are UTF-8.
-class Variant {
+class QUENLO_EXPORT Variant {
  public:
   Variant() noexcept : type_(vbEmpty) {}  // Empty
   Variant(const Variant& other) : type_(vbEmpty) {
@@ -173,7 +175,7 @@ class Variant {
 
   /// Strict equality: the same type and the same value (objects: the same object).
   /// The runtime's comparison across types is CompareEqual.
-  friend bool operator==(const Variant& a, const Variant& b) noexcept;
+  friend QUENLO_EXPORT bool operator==(const Variant& a, const Variant& b) noexcept;
 
  private:
   // Strings, objects and arrays hold something that Release() frees.
@@ -244,6 +246,6 @@ class Variant {
 static_assert(sizeof(Variant) == 24, "a Variant is a type code and a 16-byte payload");
 
 /// Prints a Variant as its type name and text, for diagnostics and test output.
-std::ostream& operator<<(std::ostream& out, const Variant& value);
+QUENLO_EXPORT std::ostream& operator<<(std::ostream& out, const Variant& value);
 
 }  // namespace quenlo
