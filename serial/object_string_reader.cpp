@@ -1,11 +1,14 @@
 // The object string reader. The text is split into tokens once, and the matching closing mark
 // of every opening mark is found in the same pass; every nesting level then walks its own
-// stretch of that one token list, so reading costs O(n) in the text whatever the depth.
+// stretch of that one token list, so reading costs O(n) in the text whatever the depth. The
+// levels being read are frames on an explicit stack, so the depth of a text never reaches the
+// call stack.
 //
 // A nested container reads as if its tokens had been joined without spaces and split again:
 // two runs of ordinary characters are never side by side in a token list, so that text splits
 // back into the same tokens except that the empty ones (runs of spaces) are gone. A nested
 // level therefore walks the enclosing list and steps over empty tokens.
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -195,11 +198,15 @@ std::int16_t TagFromText(std::string_view tag) {
   return IntegerFromText(tag);
 }
 
+// Where the tag of an element text starts: after its first character, which is never examined.
+std::size_t TagStart(std::string_view text) noexcept {
+  return !text.empty() && static_cast<unsigned char>(text[0]) < 0x80 ? 1 : FirstCharacterSize(text);
+}
+
 // The value of an element text: a first character that is never examined, the tag, a
 // backslash, and the value text, converted by the tag.
 Variant DecodeElement(std::string_view text) {
-  const std::size_t first =
-      !text.empty() && static_cast<unsigned char>(text[0]) < 0x80 ? 1 : FirstCharacterSize(text);
+  const std::size_t first = TagStart(text);
   // A tag is a few digits: a plain loop finds its end sooner than a library search.
   std::size_t tag_end = first;
   while (tag_end < text.size() && text[tag_end] != '\\') ++tag_end;
@@ -236,15 +243,14 @@ Variant DecodeElement(std::string_view text) {
 
 class ObjectStringReader {
  public:
-  // Reads a whole object string at nesting depth `depth` into a new container.
-  static TavrixPtr ReadText(std::string_view text, int depth) {
+  // Reads a whole object string into a new container.
+  static TavrixPtr ReadText(std::string_view text) {
     const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
     const std::size_t body = header_end == std::string_view::npos ? 0 : header_end + 1;
     const char mark = body < text.size() ? text[body] : '\0';
     if (TokenList::OpeningBracket(mark) != Bracket::kNone) {
       const TokenList tokens(text);
-      // The first two tokens are taken to be the header and the opening mark, and are not read.
-      return ObjectStringReader(tokens, depth).ReadBody(mark, 2, tokens.Count(), false);
+      return ObjectStringReader(tokens).ReadBody(mark);
     }
     TavrixPtr result = Tavrix::Create();
     if (text.substr(body) == "nil") {
@@ -266,103 +272,131 @@ class ObjectStringReader {
   }
 
  private:
-  ObjectStringReader(const TokenList& tokens, int depth) noexcept : tokens_(tokens), depth_(depth) {}
-
-  // The level being walked: its tokens end before `end`. A nested level steps over empty tokens.
+  // The stretch of the token list a level walks: its tokens end before `end`. A nested level
+  // steps over empty tokens.
   struct Level {
     std::size_t end;
     bool nested;
   };
 
-  TavrixPtr ReadBody(char mark, std::size_t begin, std::size_t end, bool nested) {
-    const Level level{end, nested};
-    if (mark == '{') return ReadMap(level, Skip(level, begin));
-    return ReadSequence(level, Skip(level, begin), mark);
+  // A Map or a sequence being read: the container, the level it walks, the next token to read.
+  struct Frame {
+    TavrixPtr container;
+    Collection* values;
+    Collection* keys;  // a Map's; nullptr for a sequence
+    Level level;
+    std::size_t at;
+    std::string_view close;  // the closing mark
+  };
+
+  explicit ObjectStringReader(const TokenList& tokens) noexcept : tokens_(tokens) {}
+
+  // Walks the levels from the top-level body down, one frame per level on an explicit stack.
+  TavrixPtr ReadBody(char mark) {
+    // The first two tokens are taken to be the header and the opening mark, and are not read.
+    Enter(mark, 2, Level{tokens_.Count(), false});
+    while (true) {
+      Frame& frame = stack_.back();
+      if (const std::size_t opening = Walk(frame); opening != kNoMatch) {
+        Enter(tokens_.Text(opening)[0], opening + 1, Level{tokens_.MatchOf(opening) + 1, true});
+        continue;
+      }
+      TavrixPtr done = std::move(frame.container);
+      const std::size_t close = frame.level.end - 1;
+      stack_.pop_back();
+      if (stack_.empty()) return done;
+      Frame& parent = stack_.back();
+      Store(parent, Variant(std::move(done)));
+      parent.at = Next(parent.level, close);
+    }
   }
 
-  // Entries "key: value": the value stands two tokens after its key, and the token between is
-  // not read. Separators and "}" are passed over wherever they stand.
-  TavrixPtr ReadMap(const Level& level, std::size_t at) {
-    TavrixPtr result = Tavrix::Create();
-    result->kind_ = KindMap;
-    Collection& values = *result->values_;
-    Collection& keys = result->keys_.emplace();
+  // Starts a frame for the level opened by `mark` whose first token is `begin`.
+  void Enter(char mark, std::size_t begin, Level level) {
+    TavrixPtr container = Tavrix::Create();
+    container->kind_ = KindOfOpening(mark);
+    Collection* keys = nullptr;
+    if (container->kind_ == KindMap) {
+      keys = &container->keys_.emplace();
+    } else {
+      container->bound_ = container->kind_ == KindUnboundedArray ? -1 : 0;
+    }
+    Collection* values = &*container->values_;
+    const std::size_t at = Skip(level, begin);
     const std::int32_t expected = ExpectedCount(level, at);
-    values.Reserve(expected);
-    keys.Reserve(expected);
+    values->Reserve(expected);
+    if (keys != nullptr) keys->Reserve(expected);
+    stack_.push_back(
+        Frame{std::move(container), values, keys, level, at, GetCloseBracket(std::string_view(&mark, 1))});
+  }
+
+  // Reads the frame's elements in text order until one is a nested container, whose opening
+  // mark's index it returns (the frame goes on after that container's closing mark), or to the
+  // end of the level (kNoMatch). A Map's value stands two tokens after its key and the token
+  // between is not read; separators and closing marks are passed over wherever they stand.
+  std::size_t Walk(Frame& frame) {
+    const Level level = frame.level;
+    std::size_t at = frame.at;
     while (at < level.end) {
-      if (tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}')) {
+      if (IsPassedOver(frame, at)) {
         at = Next(level, at);
         continue;
       }
-      // The entry is placed before its value is read, so that a key given twice fails before
-      // anything of its value does. Keys pair with values by position and need no key texts.
-      const std::string_view key = tokens_.Text(at);
-      values.Append(Variant(), key);
-      keys.Append(Variant::String(key));
-      at = Next(level, Next(level, at));
-      values.At(values.Count()) = ReadElement(level, at);
-      at = Next(level, at);
-    }
-    return result;
-  }
-
-  // Elements in text order; "," and the closing mark are passed over wherever they stand.
-  TavrixPtr ReadSequence(const Level& level, std::size_t at, char mark) {
-    TavrixPtr result = Tavrix::Create();
-    result->kind_ = KindOfOpening(mark);
-    result->bound_ = result->kind_ == KindUnboundedArray ? -1 : 0;
-    Collection& values = *result->values_;
-    values.Reserve(ExpectedCount(level, at));
-    const std::string_view close = GetCloseBracket(std::string_view(&mark, 1));
-    while (at < level.end) {
-      if (tokens_.IsDelimiter(at, ',') || (tokens_.IsDelimiter(at) && tokens_.Text(at) == close)) {
-        at = Next(level, at);
-        continue;
+      if (frame.keys != nullptr) {
+        AddKey(frame, at);
+        at = Next(level, Next(level, at));
+        if (at >= level.end) RaiseRuntimeError(err::kSubscriptOutOfRange);
       }
-      values.Append(ReadElement(level, at));
+      if (tokens_.IsHeader(at)) {
+        at = Next(level, at);
+        if (const std::size_t opening = ReadAfterHeader(frame, at); opening != kNoMatch) return opening;
+      } else {
+        Store(frame, DecodeElement(tokens_.Text(at)));
+      }
       at = Next(level, at);
     }
-    return result;
+    return kNoMatch;
   }
 
-  // The element at `at`: a nested container after a header token (`at` is left on its closing
-  // mark), else a scalar element.
-  Variant ReadElement(const Level& level, std::size_t& at) {
-    RequireToken(level, at);
-    if (!tokens_.IsHeader(at)) return DecodeElement(tokens_.Text(at));
-    at = Next(level, at);
-    return ReadNested(level, at);
+  bool IsPassedOver(const Frame& frame, std::size_t at) const noexcept {
+    if (!tokens_.IsDelimiter(at)) return false;
+    if (frame.keys != nullptr) {
+      return tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}');
+    }
+    return tokens_.IsDelimiter(at, ',') || tokens_.Text(at) == frame.close;
   }
 
-  Variant ReadNested(const Level& level, std::size_t& at) {
-    RequireToken(level, at);
-    if (depth_ >= kMaxNestingDepth) RaiseRuntimeError(err::kOutOfStackSpace);
+  // The entry is placed before its value is read, so that a key given twice fails before
+  // anything of its value does. Keys pair with values by position and need no key texts.
+  void AddKey(const Frame& frame, std::size_t at) const {
+    const std::string_view key = tokens_.Text(at);
+    frame.values->Append(Variant(), key);
+    frame.keys->Append(Variant::String(key));
+  }
+
+  static void Store(const Frame& frame, Variant value) {
+    if (frame.keys != nullptr) {
+      frame.values->At(frame.values->Count()) = std::move(value);
+    } else {
+      frame.values->Append(std::move(value));
+    }
+  }
+
+  // After a header token, with `at` on the token after it: a nested container is left for the
+  // walk to enter, and its opening mark's index returned; a token that opens nothing is read
+  // here with the tokens that make its text, and `at` left on the last of them (kNoMatch).
+  std::size_t ReadAfterHeader(const Frame& frame, std::size_t& at) {
+    const Level& level = frame.level;
+    if (at >= level.end) RaiseRuntimeError(err::kSubscriptOutOfRange);
+    if (stack_.size() > static_cast<std::size_t>(kMaxNestingDepth)) RaiseRuntimeError(err::kOutOfStackSpace);
     const Bracket opening = tokens_.OpeningOf(at);
     const std::size_t close = opening == Bracket::kNone ? FindEmptyClose(level, at) : tokens_.MatchOf(at);
     // A closing mark that is missing, or that lies beyond this level, is not there.
     if (close == kNoMatch || close >= level.end) RaiseRuntimeError(err::kSubscriptOutOfRange);
-    TavrixPtr child =
-        opening == Bracket::kNone
-            ? ReadText(JoinedText(at, close), depth_ + 1)
-            : ObjectStringReader(tokens_, depth_ + 1).ReadBody(tokens_.Text(at)[0], at + 1, close + 1, true);
+    if (opening != Bracket::kNone) return at;
+    Store(frame, ReadJoined(at, close));
     at = close;
-    return Variant(std::move(child));
-  }
-
-  // How many elements the level holds when it is written as the writer writes: one more than its
-  // separators, leaving out those of nested containers. Only a hint for the collections' room.
-  std::int32_t ExpectedCount(const Level& level, std::size_t at) const noexcept {
-    if (at + 1 >= level.end) return 0;  // nothing, or only the closing mark
-    std::int32_t separators = 0;
-    for (; at < level.end; ++at) {
-      if (tokens_.IsDelimiter(at, ',')) {
-        ++separators;
-      } else if (tokens_.OpeningOf(at) != Bracket::kNone && tokens_.MatchOf(at) < level.end) {
-        at = tokens_.MatchOf(at);
-      }
-    }
-    return separators + 1;
+    return kNoMatch;
   }
 
   // A header followed by a token that opens nothing: its "closing mark" is the empty text, so
@@ -382,16 +416,32 @@ class ObjectStringReader {
     return kNoMatch;
   }
 
-  // The header followed by the tokens from `first` to `last`, with nothing between them.
-  std::string JoinedText(std::size_t first, std::size_t last) const {
-    std::string text(kHeader);
+  // The nested text of the tokens from `first` to `last`, joined with nothing between them,
+  // reads as a Variant-kind container holding the element that text makes (it starts with a
+  // mark, so it is neither a body nor "nil").
+  Variant ReadJoined(std::size_t first, std::size_t last) const {
+    std::string text;
     for (std::size_t index = first; index <= last; ++index) text += tokens_.Text(index);
-    return text;
+    TavrixPtr child = Tavrix::Create();
+    child->values_->Append(DecodeElement(text));
+    return Variant(std::move(child));
   }
 
-  // A token read past the end of the level is a missing position.
-  static void RequireToken(const Level& level, std::size_t at) {
-    if (at >= level.end) RaiseRuntimeError(err::kSubscriptOutOfRange);
+  // ---- The token list, level by level -------------------------------------------------------
+
+  // How many elements the level holds when it is written as the writer writes: one more than its
+  // separators, leaving out those of nested containers. Only a hint for the collections' room.
+  std::int32_t ExpectedCount(const Level& level, std::size_t at) const noexcept {
+    if (at + 1 >= level.end) return 0;  // nothing, or only the closing mark
+    std::int32_t separators = 0;
+    for (; at < level.end; ++at) {
+      if (tokens_.IsDelimiter(at, ',')) {
+        ++separators;
+      } else if (tokens_.OpeningOf(at) != Bracket::kNone && tokens_.MatchOf(at) < level.end) {
+        at = tokens_.MatchOf(at);
+      }
+    }
+    return separators + 1;
   }
 
   std::size_t Skip(const Level& level, std::size_t at) const noexcept {
@@ -401,11 +451,11 @@ class ObjectStringReader {
   std::size_t Next(const Level& level, std::size_t at) const noexcept { return Skip(level, at + 1); }
 
   const TokenList& tokens_;
-  int depth_;
+  std::vector<Frame> stack_;
 };
 
 void Tavrix::SetObjectString(std::string_view str) {
-  TranslateErrors([&] { ObjectStringReader::MoveInto(*this, *ObjectStringReader::ReadText(str, 0)); });
+  TranslateErrors([&] { ObjectStringReader::MoveInto(*this, *ObjectStringReader::ReadText(str)); });
 }
 
 }  // namespace quenlo
