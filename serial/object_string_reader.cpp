@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/date_text.hpp"
 #include "serial/object_string_format.hpp"
 #include "serial/tree_walk.hpp"
 
@@ -239,6 +241,46 @@ Variant DecodeElement(std::string_view text) {
   }
 }
 
+// The tag and the value text of an element text whose tag converts.
+struct TaggedText {
+  std::int16_t tag;
+  std::string_view value;
+};
+
+std::optional<TaggedText> SplitTagged(std::string_view text) {
+  const std::size_t first = TagStart(text);
+  const std::size_t tag_end = text.find('\\', first);
+  if (tag_end == std::string_view::npos) return std::nullopt;
+  try {
+    return TaggedText{TagFromText(text.substr(first, tag_end - first)), text.substr(tag_end + 1)};
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+std::string_view WithoutSpaces(std::string_view text) noexcept {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+// "NaN", "Infinity" and "-Infinity", which the writer writes for a Single or a Double that is
+// not a finite number and which the number conversions refuse.
+std::optional<Variant> NonFiniteValue(const TaggedText& element) {
+  if (element.tag != vbSingle && element.tag != vbDouble) return std::nullopt;
+  const std::string_view text = WithoutSpaces(element.value);
+  double number = 0;
+  if (text == "NaN") {
+    number = std::numeric_limits<double>::quiet_NaN();
+  } else if (text == "Infinity" || text == "-Infinity") {
+    number =
+        text[0] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  } else {
+    return std::nullopt;
+  }
+  return element.tag == vbSingle ? Variant::Single(static_cast<float>(number)) : Variant::Double(number);
+}
+
 }  // namespace
 
 class ObjectStringReader {
@@ -258,8 +300,7 @@ class ObjectStringReader {
       result->values_.reset();
       return result;
     }
-    // The one value of a Variant-kind container: the whole rest of the text, not split.
-    result->values_->Append(DecodeElement(text.substr(body)));
+    result->values_->Append(ReadWholeValue(text.substr(body)));
     return result;
   }
 
@@ -290,6 +331,17 @@ class ObjectStringReader {
   };
 
   explicit ObjectStringReader(const TokenList& tokens) noexcept : tokens_(tokens) {}
+
+  // The one value of a Variant-kind container: the whole rest of the text, not split.
+  static Variant ReadWholeValue(std::string_view text) {
+    try {
+      return DecodeElement(text);
+    } catch (const Error&) {
+      const std::optional<TaggedText> element = SplitTagged(text);
+      if (std::optional<Variant> mended = element ? NonFiniteValue(*element) : std::nullopt) return *mended;
+      throw;
+    }
+  }
 
   // Walks the levels from the top-level body down, one frame per level on an explicit stack.
   TavrixPtr ReadBody(char mark) {
@@ -351,7 +403,7 @@ class ObjectStringReader {
         at = Next(level, at);
         if (const std::size_t opening = ReadAfterHeader(frame, at); opening != kNoMatch) return opening;
       } else {
-        Store(frame, DecodeElement(tokens_.Text(at)));
+        Store(frame, ReadScalar(level, at));
       }
       at = Next(level, at);
     }
@@ -425,6 +477,37 @@ class ObjectStringReader {
     TavrixPtr child = Tavrix::Create();
     child->values_->Append(DecodeElement(text));
     return Variant(std::move(child));
+  }
+
+  Variant ReadScalar(const Level& level, std::size_t& at) const {
+    try {
+      return DecodeElement(tokens_.Text(at));
+    } catch (const Error&) {
+      if (std::optional<Variant> mended = Mended(level, at)) return *mended;
+      throw;
+    }
+  }
+
+  // What the writer writes and a plain reading refuses: a Single or Double that is not a finite
+  // number, and a Date whose time of day the ':' marks cut into tokens, which are joined again
+  // (`at` is left on the last of them).
+  std::optional<Variant> Mended(const Level& level, std::size_t& at) const {
+    const std::optional<TaggedText> element = SplitTagged(tokens_.Text(at));
+    if (!element) return std::nullopt;
+    if (element->tag != vbDate) return NonFiniteValue(*element);
+    std::string joined(element->value);
+    std::size_t last = at;
+    for (int piece = 0; piece < 2; ++piece) {  // hours, minutes and seconds
+      const std::size_t colon = Next(level, last);
+      const std::size_t after = colon < level.end ? Next(level, colon) : level.end;
+      if (after >= level.end || !tokens_.IsDelimiter(colon, ':') || tokens_.IsDelimiter(after)) break;
+      joined.append(":").append(tokens_.Text(after));
+      last = after;
+    }
+    const std::optional<double> serial = last == at ? std::nullopt : DateSerialFromText(joined);
+    if (!serial) return std::nullopt;
+    at = last;
+    return Variant(Date{*serial});
   }
 
   // ---- The token list, level by level -------------------------------------------------------
