@@ -5,6 +5,7 @@
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/translate_errors.hpp"
+#include "serial/object_string_reader.hpp"
 #include "serial/read_back_check.hpp"
 
 namespace quenlo {
@@ -15,9 +16,10 @@ void Tavrix::Export(const std::string& Filename) const {
   WriteTextFile(TranslateErrors([this] { return ObjectStringThatReadsBack(*this); }), Filename);
 }
 
-// The file is read whole; a text that does not read leaves the container as it was.
+// The file is read whole; a text that does not read leaves the container as it was, and the
+// error tells the offset in the file, whose bytes are characters of the text.
 void Tavrix::Import(const std::string& Filename) {
-  SetObjectString(ReadTextFile(Filename));
+  ReadObjectStringInto(*this, ReadTextFile(Filename), OffsetUnit::kFileBytes);
 }
 
 }  // namespace quenlo

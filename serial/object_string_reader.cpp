@@ -1,15 +1,21 @@
 // The object string reader. The text is split into tokens once, and the matching closing mark
 // of every opening mark is found in the same pass; every nesting level then walks its own
-// stretch of that one token list, so reading costs O(n) in the text whatever the depth.
+// stretch of that one token list, so reading costs O(n) in the text whatever the depth. The
+// levels being read are frames on an explicit stack, so the depth of a text never reaches the
+// call stack.
 //
 // A nested container reads as if its tokens had been joined without spaces and split again:
 // two runs of ordinary characters are never side by side in a token list, so that text splits
 // back into the same tokens except that the empty ones (runs of spaces) are gone. A nested
 // level therefore walks the enclosing list and steps over empty tokens.
+#include "serial/object_string_reader.hpp"
+
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +26,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/date_text.hpp"
 #include "runtime/translate_errors.hpp"
 #include "serial/object_string_format.hpp"
 
@@ -72,6 +79,8 @@ class TokenList {
     return text_.substr(token.offset, static_cast<unsigned char>(text_[token.offset]) == 0xC2 ? 2 : 1);
   }
   bool IsEmpty(std::size_t index) const noexcept { return tokens_[index].info == 0; }
+  std::size_t Offset(std::size_t index) const noexcept { return tokens_[index].offset; }
+  std::string_view Whole() const noexcept { return text_; }
   bool IsDelimiter(std::size_t index, char delimiter) const noexcept {
     return IsDelimiter(index) && text_[tokens_[index].offset] == delimiter;
   }
@@ -196,11 +205,15 @@ std::int16_t TagFromText(std::string_view tag) {
   return IntegerFromText(tag);
 }
 
+// Where the tag of an element text starts: after its first character, which is never examined.
+std::size_t TagStart(std::string_view text) noexcept {
+  return !text.empty() && static_cast<unsigned char>(text[0]) < 0x80 ? 1 : FirstCharacterSize(text);
+}
+
 // The value of an element text: a first character that is never examined, the tag, a
 // backslash, and the value text, converted by the tag.
 Variant DecodeElement(std::string_view text) {
-  const std::size_t first =
-      !text.empty() && static_cast<unsigned char>(text[0]) < 0x80 ? 1 : FirstCharacterSize(text);
+  const std::size_t first = TagStart(text);
   // A tag is a few digits: a plain loop finds its end sooner than a library search.
   std::size_t tag_end = first;
   while (tag_end < text.size() && text[tag_end] != '\\') ++tag_end;
@@ -233,19 +246,196 @@ Variant DecodeElement(std::string_view text) {
   }
 }
 
+// The tag and the value text of an element text whose tag converts.
+struct TaggedText {
+  std::int16_t tag;
+  std::string_view value;
+};
+
+std::optional<TaggedText> SplitTagged(std::string_view text) {
+  const std::size_t first = TagStart(text);
+  const std::size_t tag_end = text.find('\\', first);
+  if (tag_end == std::string_view::npos) return std::nullopt;
+  try {
+    return TaggedText{TagFromText(text.substr(first, tag_end - first)), text.substr(tag_end + 1)};
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+bool HasTag(std::string_view text) noexcept {
+  return text.find('\\', TagStart(text)) != std::string_view::npos;
+}
+
+// "\" digits "\": what a header looks like, whatever its number.
+bool LooksLikeHeader(std::string_view text) noexcept {
+  if (text.size() < 3 || text.front() != '\\' || text.back() != '\\') return false;
+  return text.substr(1, text.size() - 2).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::string_view WithoutSpaces(std::string_view text) noexcept {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+// "NaN", "Infinity" and "-Infinity", which the writer writes for a Single or a Double that is
+// not a finite number and which the number conversions refuse.
+std::optional<Variant> NonFiniteValue(const TaggedText& element) {
+  if (element.tag != vbSingle && element.tag != vbDouble) return std::nullopt;
+  const std::string_view text = WithoutSpaces(element.value);
+  double number = 0;
+  if (text == "NaN") {
+    number = std::numeric_limits<double>::quiet_NaN();
+  } else if (text == "Infinity" || text == "-Infinity") {
+    number =
+        text[0] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  } else {
+    return std::nullopt;
+  }
+  return element.tag == vbSingle ? Variant::Single(static_cast<float>(number)) : Variant::Double(number);
+}
+
+// ---- What an error message shows ------------------------------------------------------------
+
+// A text from the object string in double quotes: at most 40 bytes of it, cut between two
+// characters, with control characters written as escapes so that a message keeps to one line.
+std::string Quoted(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  std::size_t shown = std::min(text.size(), kShown);
+  while (shown > 0 && shown < text.size() && (static_cast<unsigned char>(text[shown]) & 0xC0) == 0x80) {
+    --shown;  // not inside a character
+  }
+  std::string quoted = "\"";
+  for (const char character : text.substr(0, shown)) {
+    const auto byte = static_cast<unsigned char>(character);
+    if (character == '\n') {
+      quoted += "\\n";
+    } else if (character == '\r') {
+      quoted += "\\r";
+    } else if (character == '\t') {
+      quoted += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      constexpr std::string_view kHex = "0123456789ABCDEF";
+      quoted.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xF]);
+    } else {
+      quoted += character;
+    }
+  }
+  return quoted.append(shown < text.size() ? "...\"" : "\"");
+}
+
+std::string_view KindName(char opening) noexcept {
+  switch (opening) {
+    case '{':
+      return "Map";
+    case '[':
+      return "Array";
+    case '`':
+      return "Queue";
+    case '(':
+      return "Set";
+    default:
+      return "Stack";
+  }
+}
+
+std::string_view ValueNameOfTag(std::int16_t tag) noexcept {
+  switch (tag) {
+    case vbInteger:
+      return "an Integer";
+    case vbLong:
+      return "a Long";
+    case vbSingle:
+      return "a Single";
+    case vbDouble:
+      return "a Double";
+    case vbCurrency:
+      return "a Currency value";
+    case vbDate:
+      return "a Date";
+    case vbObject:
+      return "an identity number";
+    case vbBoolean:
+      return "a Boolean";
+    case vbDecimal:
+      return "a Decimal";
+    case vbByte:
+      return "a Byte";
+    default:
+      return "a value";
+  }
+}
+
+// What went wrong when `text` did not decode as an element and raised `error`.
+std::string DecodeFailure(const Error& error, std::string_view text) {
+  const std::size_t first = TagStart(text);
+  const std::size_t tag_end = text.find('\\', first);
+  if (tag_end == std::string_view::npos) {
+    return text.empty() ? std::string("an empty element (only spaces)")
+                        : Quoted(text) + " is not an element: it has no tag";
+  }
+  const std::string_view tag_text = text.substr(first, tag_end - first);
+  std::int16_t tag = 0;
+  try {
+    tag = TagFromText(tag_text);
+  } catch (const Error& tag_error) {
+    return "the tag " + Quoted(tag_text) +
+           (tag_error.Number() == err::kOverflow ? " is out of range" : " is not a number");
+  }
+  const std::string_view value = text.substr(tag_end + 1);
+  if (tag == vbObject && error.Number() == err::kInvalidProcedureCall) {
+    return "no live object has the identity " + Quoted(value);
+  }
+  return Quoted(value) + (error.Number() == err::kOverflow ? " is out of range for " : " is not ") +
+         std::string(ValueNameOfTag(tag));
+}
+
+// Says where in the text an error lies, as "at byte N" counted from 0 in the caller's unit.
+class Place {
+ public:
+  Place(std::string_view text, OffsetUnit unit) noexcept : text_(text), unit_(unit) {}
+
+  std::string_view Text() const noexcept { return text_; }
+
+  std::string Byte(std::size_t offset) const {
+    return "byte " + std::to_string(unit_ == OffsetUnit::kTextBytes ? offset : FileOffset(offset));
+  }
+
+  [[noreturn]] void Raise(std::int32_t number, std::size_t offset, const std::string& what) const {
+    RaiseRuntimeError(number, "at " + Byte(offset) + ": " + what);
+  }
+  [[noreturn]] void Raise(const Error& error, std::size_t offset, const std::string& what) const {
+    throw Error(error.Number(), error.Source(), error.Description(), "at " + Byte(offset) + ": " + what);
+  }
+
+ private:
+  // A file byte holds one character: the characters before `offset`, that is its bytes that do
+  // not continue a UTF-8 sequence.
+  std::size_t FileOffset(std::size_t offset) const noexcept {
+    std::size_t characters = 0;
+    for (const char byte : text_.substr(0, offset))
+      characters += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    return characters;
+  }
+
+  std::string_view text_;
+  OffsetUnit unit_;
+};
+
 }  // namespace
 
 class ObjectStringReader {
  public:
-  // Reads a whole object string at nesting depth `depth` into a new container.
-  static TavrixPtr ReadText(std::string_view text, int depth) {
+  // Reads a whole object string into a new container.
+  static TavrixPtr ReadText(std::string_view text, OffsetUnit unit) {
+    const Place place(text, unit);
     const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
     const std::size_t body = header_end == std::string_view::npos ? 0 : header_end + 1;
     const char mark = body < text.size() ? text[body] : '\0';
     if (TokenList::OpeningBracket(mark) != Bracket::kNone) {
       const TokenList tokens(text);
-      // The first two tokens are taken to be the header and the opening mark, and are not read.
-      return ObjectStringReader(tokens, depth).ReadBody(mark, 2, tokens.Count(), false);
+      return ObjectStringReader(tokens, place, body).ReadBody(mark);
     }
     TavrixPtr result = Tavrix::Create();
     if (text.substr(body) == "nil") {
@@ -253,8 +443,7 @@ class ObjectStringReader {
       result->values_.reset();
       return result;
     }
-    // The one value of a Variant-kind container: the whole rest of the text, not split.
-    result->values_->Append(DecodeElement(text.substr(body)));
+    result->values_->Append(ReadWholeValue(place, body));
     return result;
   }
 
@@ -267,103 +456,180 @@ class ObjectStringReader {
   }
 
  private:
-  ObjectStringReader(const TokenList& tokens, int depth) noexcept : tokens_(tokens), depth_(depth) {}
-
-  // The level being walked: its tokens end before `end`. A nested level steps over empty tokens.
+  // The stretch of the token list a level walks: its tokens end before `end`. A nested level
+  // steps over empty tokens.
   struct Level {
     std::size_t end;
     bool nested;
   };
 
-  TavrixPtr ReadBody(char mark, std::size_t begin, std::size_t end, bool nested) {
-    const Level level{end, nested};
-    if (mark == '{') return ReadMap(level, Skip(level, begin));
-    return ReadSequence(level, Skip(level, begin), mark);
+  // A Map or a sequence being read: the container, the level it walks, the next token to read.
+  struct Frame {
+    TavrixPtr container;
+    Collection* values;
+    Collection* keys;  // a Map's; nullptr for a sequence
+    Level level;
+    std::size_t at;
+    std::string_view close;  // the closing mark
+  };
+
+  ObjectStringReader(const TokenList& tokens, const Place& place, std::size_t body) noexcept
+      : tokens_(tokens), place_(place), top_close_(TopClose(tokens, body)) {}
+
+  // The closing mark of the top-level body, which opens at byte `body`, or kNoMatch.
+  static std::size_t TopClose(const TokenList& tokens, std::size_t body) noexcept {
+    std::size_t index = 0;
+    while (index < tokens.Count() && tokens.Offset(index) < body) ++index;
+    return index < tokens.Count() && tokens.IsDelimiter(index) ? tokens.MatchOf(index) : kNoMatch;
   }
 
-  // Entries "key: value": the value stands two tokens after its key, and the token between is
-  // not read. Separators and "}" are passed over wherever they stand.
-  TavrixPtr ReadMap(const Level& level, std::size_t at) {
-    TavrixPtr result = Tavrix::Create();
-    result->kind_ = KindMap;
-    Collection& values = *result->values_;
-    Collection& keys = result->keys_.emplace();
+  // The one value of a Variant-kind container: the whole rest of the text, not split.
+  static Variant ReadWholeValue(const Place& place, std::size_t body) {
+    const std::string_view text = place.Text().substr(body);
+    try {
+      return DecodeElement(text);
+    } catch (const Error& error) {
+      const std::optional<TaggedText> element = SplitTagged(text);
+      if (std::optional<Variant> mended = element ? NonFiniteValue(*element) : std::nullopt) return *mended;
+      if (place.Text().empty()) place.Raise(error, 0, "the text is empty");
+      if (body > 0 && !LooksLikeHeader(place.Text().substr(0, body))) {
+        place.Raise(error, 0, Quoted(place.Text().substr(0, body)) + " is not a header");
+      }
+      if (text.empty()) place.Raise(error, body, "nothing follows the header");
+      place.Raise(error, body, DecodeFailure(error, text));
+    }
+  }
+
+  // Walks the levels from the top-level body down, one frame per level on an explicit stack.
+  TavrixPtr ReadBody(char mark) {
+    // The first two tokens are taken to be the header and the opening mark, and are not read.
+    Enter(mark, 2, Level{tokens_.Count(), false});
+    while (true) {
+      Frame& frame = stack_.back();
+      if (const std::size_t opening = Walk(frame); opening != kNoMatch) {
+        Enter(tokens_.Text(opening)[0], opening + 1, Level{tokens_.MatchOf(opening) + 1, true});
+        continue;
+      }
+      TavrixPtr done = std::move(frame.container);
+      const std::size_t close = frame.level.end - 1;
+      stack_.pop_back();
+      if (stack_.empty()) return done;
+      Frame& parent = stack_.back();
+      Store(parent, Variant(std::move(done)));
+      parent.at = Next(parent.level, close);
+    }
+  }
+
+  // Starts a frame for the level opened by `mark` whose first token is `begin`.
+  void Enter(char mark, std::size_t begin, Level level) {
+    TavrixPtr container = Tavrix::Create();
+    container->kind_ = KindOfOpening(mark);
+    Collection* keys = nullptr;
+    if (container->kind_ == KindMap) {
+      keys = &container->keys_.emplace();
+    } else {
+      container->bound_ = container->kind_ == KindUnboundedArray ? -1 : 0;
+    }
+    Collection* values = &*container->values_;
+    const std::size_t at = Skip(level, begin);
     const std::int32_t expected = ExpectedCount(level, at);
-    values.Reserve(expected);
-    keys.Reserve(expected);
+    values->Reserve(expected);
+    if (keys != nullptr) keys->Reserve(expected);
+    stack_.push_back(
+        Frame{std::move(container), values, keys, level, at, GetCloseBracket(std::string_view(&mark, 1))});
+  }
+
+  // Reads the frame's elements in text order until one is a nested container, whose opening
+  // mark's index it returns (the frame goes on after that container's closing mark), or to the
+  // end of the level (kNoMatch). A Map's value stands two tokens after its key and the token
+  // between is not read; separators and closing marks are passed over wherever they stand.
+  std::size_t Walk(Frame& frame) {
+    const Level level = frame.level;
+    std::size_t at = frame.at;
     while (at < level.end) {
-      if (tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}')) {
+      if (IsPassedOver(frame, at)) {
         at = Next(level, at);
         continue;
       }
-      // The entry is placed before its value is read, so that a key given twice fails before
-      // anything of its value does. Keys pair with values by position and need no key texts.
-      const std::string_view key = tokens_.Text(at);
-      values.Append(Variant(), key);
-      keys.Append(Variant::String(key));
-      at = Next(level, Next(level, at));
-      values.At(values.Count()) = ReadElement(level, at);
-      at = Next(level, at);
-    }
-    return result;
-  }
-
-  // Elements in text order; "," and the closing mark are passed over wherever they stand.
-  TavrixPtr ReadSequence(const Level& level, std::size_t at, char mark) {
-    TavrixPtr result = Tavrix::Create();
-    result->kind_ = KindOfOpening(mark);
-    result->bound_ = result->kind_ == KindUnboundedArray ? -1 : 0;
-    Collection& values = *result->values_;
-    values.Reserve(ExpectedCount(level, at));
-    const std::string_view close = GetCloseBracket(std::string_view(&mark, 1));
-    while (at < level.end) {
-      if (tokens_.IsDelimiter(at, ',') || (tokens_.IsDelimiter(at) && tokens_.Text(at) == close)) {
-        at = Next(level, at);
-        continue;
+      std::size_t key = kNoMatch;
+      if (frame.keys != nullptr) {
+        key = at;
+        AddKey(frame, key);
+        at = Next(level, Next(level, at));
+        if (at >= level.end) FailKeyWithoutValue(level, key);
       }
-      values.Append(ReadElement(level, at));
+      if (tokens_.IsHeader(at)) {
+        const std::size_t header = at;
+        at = Next(level, at);
+        if (const std::size_t opening = ReadAfterHeader(frame, header, at); opening != kNoMatch)
+          return opening;
+      } else {
+        Store(frame, ReadScalar(level, at, key));
+      }
       at = Next(level, at);
     }
-    return result;
+    return kNoMatch;
   }
 
-  // The element at `at`: a nested container after a header token (`at` is left on its closing
-  // mark), else a scalar element.
-  Variant ReadElement(const Level& level, std::size_t& at) {
-    RequireToken(level, at);
-    if (!tokens_.IsHeader(at)) return DecodeElement(tokens_.Text(at));
-    at = Next(level, at);
-    return ReadNested(level, at);
+  bool IsPassedOver(const Frame& frame, std::size_t at) const noexcept {
+    if (!tokens_.IsDelimiter(at)) return false;
+    if (frame.keys != nullptr) {
+      return tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}');
+    }
+    return tokens_.IsDelimiter(at, ',') || tokens_.Text(at) == frame.close;
   }
 
-  Variant ReadNested(const Level& level, std::size_t& at) {
-    RequireToken(level, at);
-    if (depth_ >= kMaxNestingDepth) RaiseRuntimeError(err::kOutOfStackSpace);
+  // The entry is placed before its value is read, so that a key given twice fails before
+  // anything of its value does. Keys pair with values by position and need no key texts.
+  void AddKey(const Frame& frame, std::size_t at) const {
+    const std::string_view key = tokens_.Text(at);
+    try {
+      frame.values->Append(Variant(), key);
+    } catch (const Error& error) {
+      if (error.Number() != err::kDuplicateKey) throw;
+      Fail(error, at, tokens_.Offset(at), "the key " + Quoted(key) + " is given twice");
+    }
+    frame.keys->Append(Variant::String(key));
+  }
+
+  static void Store(const Frame& frame, Variant value) {
+    if (frame.keys != nullptr) {
+      frame.values->At(frame.values->Count()) = std::move(value);
+    } else {
+      frame.values->Append(std::move(value));
+    }
+  }
+
+  // After a header token, with `at` on the token after it: a nested container is left for the
+  // walk to enter, and its opening mark's index returned; a token that opens nothing is read
+  // here with the tokens that make its text, and `at` left on the last of them (kNoMatch).
+  std::size_t ReadAfterHeader(const Frame& frame, std::size_t header, std::size_t& at) {
+    const Level& level = frame.level;
+    if (at >= level.end) {
+      Fail(err::kSubscriptOutOfRange, header, EndOffset(level),
+           "the header at " + ByteOf(header) + " is not followed by an object");
+    }
+    if (stack_.size() > static_cast<std::size_t>(kMaxNestingDepth)) {
+      Fail(err::kOutOfStackSpace, at, tokens_.Offset(at),
+           "nesting deeper than " + std::to_string(kMaxNestingDepth) + " levels");
+    }
     const Bracket opening = tokens_.OpeningOf(at);
     const std::size_t close = opening == Bracket::kNone ? FindEmptyClose(level, at) : tokens_.MatchOf(at);
     // A closing mark that is missing, or that lies beyond this level, is not there.
-    if (close == kNoMatch || close >= level.end) RaiseRuntimeError(err::kSubscriptOutOfRange);
-    TavrixPtr child =
-        opening == Bracket::kNone
-            ? ReadText(JoinedText(at, close), depth_ + 1)
-            : ObjectStringReader(tokens_, depth_ + 1).ReadBody(tokens_.Text(at)[0], at + 1, close + 1, true);
-    at = close;
-    return Variant(std::move(child));
-  }
-
-  // How many elements the level holds when it is written as the writer writes: one more than its
-  // separators, leaving out those of nested containers. Only a hint for the collections' room.
-  std::int32_t ExpectedCount(const Level& level, std::size_t at) const noexcept {
-    if (at + 1 >= level.end) return 0;  // nothing, or only the closing mark
-    std::int32_t separators = 0;
-    for (; at < level.end; ++at) {
-      if (tokens_.IsDelimiter(at, ',')) {
-        ++separators;
-      } else if (tokens_.OpeningOf(at) != Bracket::kNone && tokens_.MatchOf(at) < level.end) {
-        at = tokens_.MatchOf(at);
+    if (close == kNoMatch || close >= level.end) {
+      if (opening != Bracket::kNone) {
+        Fail(err::kSubscriptOutOfRange, at, EndOffset(level),
+             "the " + std::string(KindName(tokens_.Text(at)[0])) + " opened at " + ByteOf(at) +
+                 " is not closed");
       }
+      Fail(err::kSubscriptOutOfRange, at, tokens_.Offset(at),
+           "the header at " + ByteOf(header) + " is followed by " + Quoted(tokens_.Text(at)) +
+               ", which opens nothing");
     }
-    return separators + 1;
+    if (opening != Bracket::kNone) return at;
+    Store(frame, ReadJoined(at, close));
+    at = close;
+    return kNoMatch;
   }
 
   // A header followed by a token that opens nothing: its "closing mark" is the empty text, so
@@ -383,16 +649,201 @@ class ObjectStringReader {
     return kNoMatch;
   }
 
-  // The header followed by the tokens from `first` to `last`, with nothing between them.
-  std::string JoinedText(std::size_t first, std::size_t last) const {
-    std::string text(kHeader);
+  // The nested text of the tokens from `first` to `last`, joined with nothing between them,
+  // reads as a Variant-kind container holding the element that text makes (it starts with a
+  // mark, so it is neither a body nor "nil").
+  Variant ReadJoined(std::size_t first, std::size_t last) const {
+    std::string text;
     for (std::size_t index = first; index <= last; ++index) text += tokens_.Text(index);
-    return text;
+    TavrixPtr child = Tavrix::Create();
+    try {
+      child->values_->Append(DecodeElement(text));
+    } catch (const Error& error) {
+      Fail(error, first, tokens_.Offset(first), DecodeFailure(error, text));
+    }
+    return Variant(std::move(child));
   }
 
-  // A token read past the end of the level is a missing position.
-  static void RequireToken(const Level& level, std::size_t at) {
-    if (at >= level.end) RaiseRuntimeError(err::kSubscriptOutOfRange);
+  // A mended reading is tried only where the plain one fails, so every text that read before
+  // reads the same.
+  Variant ReadScalar(const Level& level, std::size_t& at, std::size_t key) const {
+    try {
+      return DecodeElement(tokens_.Text(at));
+    } catch (const Error& error) {
+      if (std::optional<Variant> mended = Mended(level, at)) return *mended;
+      FailElement(error, at, key);
+    }
+  }
+
+  // What the writer writes and a plain reading refuses: a Single or Double that is not a finite
+  // number, and a Date whose time of day the ':' marks cut into tokens, which are joined again
+  // (`at` is left on the last of them).
+  std::optional<Variant> Mended(const Level& level, std::size_t& at) const {
+    const std::optional<TaggedText> element = SplitTagged(tokens_.Text(at));
+    if (!element) return std::nullopt;
+    if (element->tag != vbDate) return NonFiniteValue(*element);
+    std::string joined(element->value);
+    std::size_t last = at;
+    for (int piece = 0; piece < 2; ++piece) {  // hours, minutes and seconds
+      const std::size_t colon = Next(level, last);
+      const std::size_t after = colon < level.end ? Next(level, colon) : level.end;
+      if (after >= level.end || !tokens_.IsDelimiter(colon, ':') || tokens_.IsDelimiter(after)) break;
+      joined.append(":").append(tokens_.Text(after));
+      last = after;
+    }
+    const std::optional<double> serial = last == at ? std::nullopt : DateSerialFromText(joined);
+    if (!serial) return std::nullopt;
+    at = last;
+    return Variant(Date{*serial});
+  }
+
+  // ---- Errors that say where ----------------------------------------------------------------
+
+  // Reading the element at `at`, the value of the Map key at `key` (or kNoMatch in a sequence),
+  // failed with `error`.
+  [[noreturn]] void FailElement(const Error& error, std::size_t at, std::size_t key) const {
+    const std::string_view text = tokens_.Text(at);
+    if (!HasTag(text) && !tokens_.IsEmpty(at)) {
+      const std::size_t before = Previous(at);
+      if (before != kNoMatch && tokens_.OpeningOf(at) != Bracket::kNone &&
+          LooksLikeHeader(tokens_.Text(before))) {
+        Fail(error, at, tokens_.Offset(before),
+             Quoted(tokens_.Text(before)) + " is not the header " + Quoted(kHeader));
+      }
+      const std::size_t mark = key == kNoMatch ? SplittingMark(at) : MarkSplittingKey(key);
+      if (mark != kNoMatch) Fail(error, at, tokens_.Offset(mark), SplitText(mark));
+    }
+    // An empty token is a run of spaces that ends at its offset.
+    Fail(error, at, tokens_.Offset(at) - (tokens_.IsEmpty(at) ? 1 : 0), DecodeFailure(error, text));
+  }
+
+  [[noreturn]] void FailKeyWithoutValue(const Level& level, std::size_t key) const {
+    if (const std::size_t mark = MarkSplittingKey(key); mark != kNoMatch) {
+      Fail(err::kSubscriptOutOfRange, key, tokens_.Offset(mark), SplitText(mark));
+    }
+    Fail(err::kSubscriptOutOfRange, key, EndOffset(level),
+         "the key " + Quoted(tokens_.Text(key)) + " at " + ByteOf(key) + " has no value");
+  }
+
+  // The ',' or ':' that cut a text in two when the token `index` is that mark or the rest of the
+  // text: a mark right after an element whose value is text. kNoMatch when there is none.
+  std::size_t SplittingMark(std::size_t index) const noexcept {
+    if (IsSplitMark(index)) return HoldsText(Previous(index)) ? index : kNoMatch;
+    const std::size_t before = Previous(index);
+    return before != kNoMatch && IsSplitMark(before) && HoldsText(Previous(before)) ? before : kNoMatch;
+  }
+
+  // A Map key stands after "," with ":" after it. A key after a ':', or one whose next token is
+  // not ':', is likely the rest of a text that a mark split: that mark, or kNoMatch.
+  std::size_t MarkSplittingKey(std::size_t key) const noexcept {
+    const std::size_t before = Previous(key);
+    const std::size_t between = key + 1 < tokens_.Count() ? key + 1 : kNoMatch;
+    const bool misplaced = (before != kNoMatch && tokens_.IsDelimiter(before, ':')) ||
+                           (between != kNoMatch && !tokens_.IsDelimiter(between, ':'));
+    return misplaced ? SplittingMark(key) : kNoMatch;
+  }
+
+  bool IsSplitMark(std::size_t index) const noexcept {
+    return tokens_.IsDelimiter(index, ',') || tokens_.IsDelimiter(index, ':');
+  }
+
+  // Whether the token `index` is an element whose value is text (a String, or a tag without a
+  // conversion): the values that may hold a mark.
+  bool HoldsText(std::size_t index) const {
+    if (index == kNoMatch || tokens_.IsDelimiter(index) || tokens_.IsHeader(index)) return false;
+    const std::optional<TaggedText> element = SplitTagged(tokens_.Text(index));
+    if (!element) return false;
+    switch (element->tag) {
+      case vbInteger:
+      case vbLong:
+      case vbSingle:
+      case vbDouble:
+      case vbCurrency:
+      case vbDate:
+      case vbObject:
+      case vbBoolean:
+      case vbDecimal:
+      case vbByte:
+        return false;
+      default:
+        return true;
+    }
+  }
+
+  std::string SplitText(std::size_t mark) const {
+    return "a '" + std::string(tokens_.Text(mark)) + "' inside a text splits it";
+  }
+
+  // The token before `index` that is not empty, or kNoMatch.
+  std::size_t Previous(std::size_t index) const noexcept {
+    while (index != kNoMatch && index > 0) {
+      if (!tokens_.IsEmpty(--index)) return index;
+    }
+    return kNoMatch;
+  }
+
+  // Where a level ends: its closing mark, or for the top level the end of the text.
+  std::size_t EndOffset(const Level& level) const noexcept {
+    return level.nested ? tokens_.Offset(level.end - 1) : tokens_.Whole().size();
+  }
+
+  std::string ByteOf(std::size_t token) const { return place_.Byte(tokens_.Offset(token)); }
+
+  // Raises the error of reading the token `token` (or `error` again), with the byte `offset`
+  // and `what`; a failure in text after the end of the top-level body is told as that.
+  [[noreturn]] void Fail(std::int32_t number, std::size_t token, std::size_t offset,
+                         const std::string& what) const {
+    if (IsAfterTheEnd(token)) place_.Raise(number, AfterTheEndOffset(), AfterTheEnd());
+    place_.Raise(number, offset, what);
+  }
+  [[noreturn]] void Fail(const Error& error, std::size_t token, std::size_t offset,
+                         const std::string& what) const {
+    if (IsAfterTheEnd(token)) place_.Raise(error, AfterTheEndOffset(), AfterTheEnd());
+    place_.Raise(error, offset, what);
+  }
+
+  bool IsAfterTheEnd(std::size_t token) const noexcept {
+    return top_close_ != kNoMatch && token > top_close_;
+  }
+
+  // The first byte after the top-level closing mark that is not a space.
+  std::size_t AfterTheEndOffset() const noexcept {
+    const std::size_t end = tokens_.Offset(top_close_) + tokens_.Text(top_close_).size();
+    const std::size_t first = tokens_.Whole().find_first_not_of(' ', end);
+    return first == std::string_view::npos ? end : first;
+  }
+
+  std::string AfterTheEnd() const {
+    const std::string_view rest = tokens_.Whole().substr(AfterTheEndOffset());
+    std::string shown;
+    if (rest.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+      shown = Quoted(rest);
+    } else {
+      std::size_t breaks = 0;
+      for (std::size_t index = 0; index < rest.size(); ++index) {
+        breaks += rest[index] == '\n' ||
+                  (rest[index] == '\r' && (index + 1 == rest.size() || rest[index + 1] != '\n'));
+      }
+      shown = breaks == 0 ? "spaces" : breaks == 1 ? "a line break" : "line breaks";
+    }
+    return "text after the end of the object (" + shown + ")";
+  }
+
+  // ---- The token list, level by level -------------------------------------------------------
+
+  // How many elements the level holds when it is written as the writer writes: one more than its
+  // separators, leaving out those of nested containers. Only a hint for the collections' room.
+  std::int32_t ExpectedCount(const Level& level, std::size_t at) const noexcept {
+    if (at + 1 >= level.end) return 0;  // nothing, or only the closing mark
+    std::int32_t separators = 0;
+    for (; at < level.end; ++at) {
+      if (tokens_.IsDelimiter(at, ',')) {
+        ++separators;
+      } else if (tokens_.OpeningOf(at) != Bracket::kNone && tokens_.MatchOf(at) < level.end) {
+        at = tokens_.MatchOf(at);
+      }
+    }
+    return separators + 1;
   }
 
   std::size_t Skip(const Level& level, std::size_t at) const noexcept {
@@ -402,11 +853,17 @@ class ObjectStringReader {
   std::size_t Next(const Level& level, std::size_t at) const noexcept { return Skip(level, at + 1); }
 
   const TokenList& tokens_;
-  int depth_;
+  const Place& place_;
+  std::size_t top_close_;
+  std::vector<Frame> stack_;
 };
 
+void ReadObjectStringInto(Tavrix& target, std::string_view text, OffsetUnit unit) {
+  TranslateErrors([&] { ObjectStringReader::MoveInto(target, *ObjectStringReader::ReadText(text, unit)); });
+}
+
 void Tavrix::SetObjectString(std::string_view str) {
-  TranslateErrors([&] { ObjectStringReader::MoveInto(*this, *ObjectStringReader::ReadText(str, 0)); });
+  ReadObjectStringInto(*this, str, OffsetUnit::kTextBytes);
 }
 
 }  // namespace quenlo

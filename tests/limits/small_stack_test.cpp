@@ -1,5 +1,7 @@
 // Trees at the nesting limit written, listed, checked and released on a thread with a 64 KiB
 // stack: no walk may recurse once per level.
+#include "support/small_stack.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,7 +11,6 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
-#include "support/small_stack.hpp"
 
 namespace quenlo {
 namespace {
@@ -88,7 +89,7 @@ TEST(SmallStack, TreesAtTheNestingLimitAreWrittenListedAndCheckedAndDeeperOnesRe
     const TavrixPtr too_deep = ChainOf(kind, 2000);
     std::string text, listing, finding = "not run";
     std::int32_t write_error = 0, list_error = 0, check_error = 0;
-    test::RunOnSmallStack([&] {
+    test_support::RunOnSmallStack([&] {
       text = deepest->GetObjectString();
       listing = deepest->DebugPrint();
       finding = deepest->FindUnreadableValue();

@@ -3,8 +3,11 @@
 // target's check.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 
+#include "quenlo/conversion.hpp"
 #include "quenlo/tavrix.hpp"
 #include "serial/serial_support.hpp"
 
@@ -20,6 +23,50 @@ TEST(ObjectStringRoundTrip, LosesWhatTheRulesSayItLoses) {
   const TavrixPtr read = Read(array->GetObjectString());
   EXPECT_EQ(read->Kind(), KindUnboundedArray);
   EXPECT_EQ(read->GetObjectString(), R"(\11000\[\8\ab, \8\ ab, \8\x, \8\y, \8\, \8\, \8\nil])");
+}
+
+// A Double or Single that is not a finite number, and a Date with a time of day inside a
+// container, whose text the ':' marks split, read back as what was written.
+TEST(ObjectStringRoundTrip, NonFiniteNumbersAndTimesOfDayReadBackEqual) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const Variant time = Date{0.5208333333333334};    // 12:30:00
+  const Variant moment = Date{46362.627835648148};  // 2026-12-06 15:04:05
+  const TavrixPtr map = MakeKind(KindMap);
+  map->Item("time", time);
+  map->Item("moment", moment);
+  map->Item("after", 1);
+  const TavrixPtr queue = MakeKind(KindQueue);
+  queue->Push(moment);
+  const TavrixPtr array =
+      serial_test::ArrayOf({std::nan(""), kInfinity, -kInfinity, std::nanf(""), static_cast<float>(kInfinity),
+                            -static_cast<float>(kInfinity), time, moment, map, queue, MakeKind(KindSet)});
+  const std::string text = array->GetObjectString();
+  EXPECT_NE(text.find(R"(\5\NaN, \5\Infinity, \5\-Infinity, \4\NaN)"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"(\7\12:30:00, \7\2026-12-06 15:04:05)"), std::string::npos) << text;
+  const TavrixPtr read = Read(text);
+  EXPECT_EQ(read->GetObjectString(), text);
+  EXPECT_TRUE(std::isnan(read->Item(1).AsDouble()));
+  EXPECT_EQ(read->Item(3), Variant(-kInfinity));
+  EXPECT_EQ(VarType(read->Item(4)), vbSingle);
+  EXPECT_EQ(read->Item(7), time);
+  EXPECT_EQ(read->Item(9).ObjectAs<Tavrix>()->Item("after"), Variant::Integer(1));
+  EXPECT_EQ(read->Item(10).ObjectAs<Tavrix>()->Pop(), moment);
+
+  for (const Variant& value : {Variant(std::nan("")), Variant(-static_cast<float>(kInfinity)), moment}) {
+    const TavrixPtr single = Tavrix::Create();
+    single->Item(1, value);
+    EXPECT_EQ(Read(single->GetObjectString())->GetObjectString(), single->GetObjectString());
+  }
+}
+
+// A Date followed by a ':' that already read is read as before, and pieces that make no time
+// fail as before.
+TEST(ObjectStringRoundTrip, TextsThatReadOrFailedBeforeStillDo) {
+  EXPECT_EQ(Read(R"(\11000\{a: \7\2026-12-06:b: \2\3})")->GetObjectString(),
+            R"(\11000\{a: \7\2026-12-06, b: \2\3})");
+  serial_test::ExpectReadFails(13, R"(\11000\[\7\12:xx])");
+  serial_test::ExpectReadFails(13, R"(\11000\[\5\nan])");
+  serial_test::ExpectReadFails(5, R"(\11000\[\7\12:30:00:00])");  // the third ':' is read as an element
 }
 
 // A chain of `nested` arrays below a top-level array, the innermost one empty.

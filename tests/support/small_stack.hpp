@@ -1,43 +1,60 @@
-// Runs a piece of a test on a thread with a small stack, as thread pools give their threads, so
-// that a member recursing once per nesting level would overflow it.
+// Runs test code on a thread with a small stack, as thread pools and other platforms give their
+// secondary threads, so that a test shows that a walk does not recurse once per level.
 #pragma once
 
 #include <pthread.h>
 
 #include <cstddef>
 #include <exception>
-#include <functional>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
 
-namespace quenlo::test {
+namespace quenlo::test_support {
 
-inline constexpr std::size_t kSmallStack = 64 * 1024;
+inline constexpr std::size_t kSmallStackBytes = 64 * 1024;
 
-/// Runs `body` on a new thread with a stack of `stack_size` bytes and waits for it; an exception
-/// `body` throws is thrown again here.
-inline void RunOnSmallStack(const std::function<void()>& body, std::size_t stack_size = kSmallStack) {
-  struct Task {
-    const std::function<void()>* body;
+/// Runs `body` on a new thread whose stack is `stack_bytes` long and waits for it: returns what
+/// `body` returns, and throws here again what it throws.
+template <class Body>
+auto RunOnSmallStack(Body&& body, std::size_t stack_bytes = kSmallStackBytes) {
+  using Result = std::invoke_result_t<Body&>;
+  struct Call {
+    Body& body;
+    std::optional<std::conditional_t<std::is_void_v<Result>, bool, Result>> result;
     std::exception_ptr failure;
-  } task{&body, nullptr};
-  const auto run = [](void* argument) -> void* {
-    auto* running = static_cast<Task*>(argument);
+  };
+  Call call{body, std::nullopt, nullptr};
+  void* (*const run)(void*) = [](void* argument) -> void* {
+    Call& running = *static_cast<Call*>(argument);
     try {
-      (*running->body)();
+      if constexpr (std::is_void_v<Result>) {
+        running.body();
+        running.result.emplace(true);
+      } else {
+        running.result.emplace(running.body());
+      }
     } catch (...) {
-      running->failure = std::current_exception();
+      running.failure = std::current_exception();
     }
     return nullptr;
   };
+
   pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, stack_size);
+  if (pthread_attr_init(&attributes) != 0) throw std::runtime_error("pthread_attr_init failed");
   pthread_t thread;
-  const int started = pthread_create(&thread, &attributes, run, &task);
+  int failed = pthread_attr_setstacksize(&attributes, stack_bytes);
+  if (failed == 0) failed = pthread_create(&thread, &attributes, run, &call);
   pthread_attr_destroy(&attributes);
-  if (started != 0) throw std::runtime_error("cannot start a thread with a small stack");
+  if (failed != 0) {
+    throw std::runtime_error("cannot start a thread with a stack of " + std::to_string(stack_bytes) +
+                             " bytes");
+  }
   pthread_join(thread, nullptr);
-  if (task.failure) std::rethrow_exception(task.failure);
+  if (call.failure) std::rethrow_exception(call.failure);
+  if constexpr (!std::is_void_v<Result>) return std::move(*call.result);
 }
 
-}  // namespace quenlo::test
+}  // namespace quenlo::test_support
