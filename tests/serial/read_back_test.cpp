@@ -68,6 +68,13 @@ TEST(ReadBack, FindsNothingWhereTheTextReadsBackOrTheFormatChangesOnlyATypeByDes
   }
 }
 
+TEST(ReadBack, TextsFoundReadableReadBackToTheSameText) {
+  const TavrixPtr tree = MapOf("when", CDate("2026-12-06 15:04:05"));
+  tree->Item("list", ArrayOf({" x", std::numeric_limits<double>::infinity(), CDate("12:30:00")}));
+  ASSERT_EQ(tree->FindUnreadableValue(), "");
+  EXPECT_EQ(Read(tree->GetObjectString())->GetObjectString(), tree->GetObjectString());
+}
+
 class ReadBackExport : public ::testing::Test {
  protected:
   void TearDown() override { std::filesystem::remove(path_); }
