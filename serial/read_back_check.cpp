@@ -68,7 +68,12 @@ void ReadBackCheck::Element(const Tavrix& /*container*/, std::int32_t position) 
 
 void ReadBackCheck::Key(std::string_view text) {
   if (!Checking()) return;
-  if (text.empty()) return Report("an empty key");
+  // An empty key reads back only where the space after a separator leaves an empty token, which
+  // only the top level keeps: after the first entry of a top-level Map.
+  if (text.empty()) {
+    if (steps_.size() > 1 || steps_.back().position == 1) Report("an empty key");
+    return;
+  }
   if (text.front() == ' ' || text.back() == ' ')
     return Report("the key begins or ends with a space, which reading drops");
   if (const std::size_t at = FirstMark(text, false); at != std::string_view::npos)

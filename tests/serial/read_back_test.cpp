@@ -44,6 +44,11 @@ TEST(ReadBack, NamesThePathOfTheFirstTextTheReaderWouldSplitOrCutShort) {
   EXPECT_EQ(ArrayOf({1, "ab "})->FindUnreadableValue(),
             "[2]: the text ends with a space, which reading drops");
   EXPECT_EQ(MapOf("", 1)->FindUnreadableValue(), "{}: an empty key");
+  const TavrixPtr second_empty = MapOf("a", 1);
+  second_empty->Item("", 2);  // reads back at the top level only, where ", " leaves an empty token
+  EXPECT_EQ(second_empty->FindUnreadableValue(), "");
+  EXPECT_EQ(Read(second_empty->GetObjectString())->GetObjectString(), second_empty->GetObjectString());
+  EXPECT_EQ(ArrayOf({second_empty})->FindUnreadableValue(), "[1]{}: an empty key");
   EXPECT_EQ(MapOf(" k", 1)->FindUnreadableValue(),
             "{ k}: the key begins or ends with a space, which reading drops");
   EXPECT_EQ(MapOf("a<b", 1)->FindUnreadableValue(),
