@@ -86,6 +86,13 @@ bool Exists(const Tavrix& container, const py::handle& Data) {
   return container.Exists(ToVariant(Data));
 }
 
+// len() counts the elements, as iteration gives them: Length() but for a Variant-kind container,
+// whose Length is that of its value's text, and Nil, which has none.
+std::size_t ElementCount(const Tavrix& container) {
+  if (container.Kind() == KindNil || container.Kind() == KindVariant) return ElementsOf(container).size();
+  return static_cast<std::size_t>(container.Length());
+}
+
 py::list ElementList(const Tavrix& container) {
   py::list elements;
   for (const Variant& element : ElementsOf(container)) elements.append(ToPython(element));
@@ -251,7 +258,7 @@ void BindTavrix(py::module_& module) {
                   })
       .def("FindInconsistency", &Tavrix::FindInconsistency)
       // Python's protocols
-      .def("__len__", &Tavrix::Length)
+      .def("__len__", &ElementCount)
       .def("__getitem__", &ReadItem)
       .def("__setitem__", &StoreItem)
       .def("__delitem__", &RemoveElement)
