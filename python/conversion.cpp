@@ -13,6 +13,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -290,71 +291,88 @@ Variant ToVariantAt(PyObject* value, int depth) {
 
 // ---- Trees that the reader built --------------------------------------------------------------
 
-py::object ContainerToPython(const Tavrix& container);
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
 
-// A nested container that only its parent holds (and the copy `element` is) was made by the
-// reader from the text: it becomes plain values. One that something else holds was named in the
-// text by its identity number: it stays that very container.
-py::object ElementToPython(const Variant& element) {
-  if (element.IsObject() && element.AsObject().use_count() == 2) {
-    if (const TavrixPtr child = element.ObjectAs<Tavrix>()) return ContainerToPython(*child);
+// Converts one tree. The keys of its Maps are made into Python strings once each, as json does:
+// records repeat the same few keys, and a string made once keeps its hash for every dict.
+class PlainValues {
+ public:
+  py::object Container(const Tavrix& container) {
+    switch (container.Kind()) {
+      case KindMap:
+        return Map(container);
+      case KindUnboundedArray:
+        if (container.Bound() == -1) return Array(container);
+        [[fallthrough]];
+      case KindBoundedArray:
+        return Borrow(types.array_type)(Array(container), container.Bound());
+      case KindSet:
+        return Call(types.set_type, List(ElementsOf(container)));
+      case KindStack:
+        return Call(types.stack_type, List(ElementsOf(container)));
+      case KindQueue:
+        return Call(types.queue_type, List(ElementsOf(container)));
+      case KindNil:
+        return Borrow(types.nil);
+      case KindVariant:
+        break;
+    }
+    const std::vector<Variant> value = ElementsOf(container);
+    return value.empty() ? Borrow(types.empty) : Element(value.front());
   }
-  return ToPython(element);
-}
 
-py::object ListOf(const std::vector<Variant>& elements) {
-  py::object list = Steal(PyList_New(static_cast<Py_ssize_t>(elements.size())));
-  for (std::size_t i = 0; i < elements.size(); ++i) {
-    PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(i), ElementToPython(elements[i]).release().ptr());
+ private:
+  // A nested container that only its parent holds (and the copy `element` is) was made by the
+  // reader from the text: it becomes plain values. One that something else holds was named in
+  // the text by its identity number: it stays that very container.
+  py::object Element(const Variant& element) {
+    if (element.IsObject() && element.AsObject().use_count() == 2) {
+      if (const TavrixPtr child = element.ObjectAs<Tavrix>()) return Container(*child);
+    }
+    return ToPython(element);
   }
-  return list;
-}
 
-py::object ArrayToPython(const Tavrix& array) {
-  const std::int32_t count = array.Length();
-  py::object list = Steal(PyList_New(count));
-  for (std::int32_t position = 1; position <= count; ++position) {
-    PyList_SET_ITEM(list.ptr(), position - 1, ElementToPython(array.Item(position)).release().ptr());
+  py::object List(const std::vector<Variant>& elements) {
+    py::object list = Steal(PyList_New(static_cast<Py_ssize_t>(elements.size())));
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+      PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(i), Element(elements[i]).release().ptr());
+    }
+    return list;
   }
-  return list;
-}
 
-py::object MapToPython(const Tavrix& map) {
-  const TavrixPtr keys = map.GetKeys();
-  const std::int32_t count = keys->Length();
-  py::object dict = Steal(PyDict_New());
-  for (std::int32_t position = 1; position <= count; ++position) {
-    const py::object key = ToPython(keys->Item(position));
-    const py::object value = ElementToPython(map.Item(position));
-    if (PyDict_SetItem(dict.ptr(), key.ptr(), value.ptr()) != 0) throw py::error_already_set();
+  py::object Array(const Tavrix& array) {
+    const std::int32_t count = array.Length();
+    py::object list = Steal(PyList_New(count));
+    for (std::int32_t position = 1; position <= count; ++position) {
+      PyList_SET_ITEM(list.ptr(), position - 1, Element(array.Item(position)).release().ptr());
+    }
+    return list;
   }
-  return dict;
-}
 
-py::object ContainerToPython(const Tavrix& container) {
-  switch (container.Kind()) {
-    case KindMap:
-      return MapToPython(container);
-    case KindUnboundedArray:
-      if (container.Bound() == -1) return ArrayToPython(container);
-      [[fallthrough]];
-    case KindBoundedArray:
-      return py::reinterpret_borrow<py::object>(types.array_type)(ArrayToPython(container),
-                                                                  container.Bound());
-    case KindSet:
-      return Call(types.set_type, ListOf(ElementsOf(container)));
-    case KindStack:
-      return Call(types.stack_type, ListOf(ElementsOf(container)));
-    case KindQueue:
-      return Call(types.queue_type, ListOf(ElementsOf(container)));
-    case KindNil:
-      return Borrow(types.nil);
-    case KindVariant:
-      break;
+  py::object Map(const Tavrix& map) {
+    const TavrixPtr keys = map.GetKeys();
+    const std::int32_t count = keys->Length();
+    py::object dict = Steal(PyDict_New());
+    for (std::int32_t position = 1; position <= count; ++position) {
+      const py::object value = Element(map.Item(position));
+      if (PyDict_SetItem(dict.ptr(), Key(keys->Item(position)).ptr(), value.ptr()) != 0)
+        throw py::error_already_set();
+    }
+    return dict;
   }
-  const std::vector<Variant> value = ElementsOf(container);
-  return value.empty() ? Borrow(types.empty) : ElementToPython(value.front());
-}
+
+  const py::object& Key(const Variant& key) {
+    const std::string_view text = key.AsString();  // the reader gives every key as a String
+    auto known = keys_.find(text);
+    if (known == keys_.end()) known = keys_.emplace(std::string(text), TextToPython(text)).first;
+    return known->second;
+  }
+
+  std::unordered_map<std::string, py::object, TextHash, std::equal_to<>> keys_;
+};
 
 }  // namespace
 
@@ -423,7 +441,7 @@ TavrixPtr ToTree(py::handle value) {
 }
 
 py::object TreeToPython(const TavrixPtr& tree) {
-  return ContainerToPython(*tree);
+  return PlainValues().Container(*tree);
 }
 
 std::vector<Variant> ElementsOf(const Tavrix& container) {
