@@ -120,8 +120,8 @@ void BindPredicates(py::class_<Tavrix, TavrixPtr>& tavrix) {
   for (const auto& [name, predicate] : predicates) {
     tavrix.def(
         name,
-        [predicate](const Tavrix& container, const py::handle& index) {
-          return (container.*predicate)(ToVariant(index));
+        [member = predicate](const Tavrix& container, const py::handle& index) {
+          return (container.*member)(ToVariant(index));
         },
         py::arg("index") = 1);
   }
