@@ -151,8 +151,8 @@ void BindTavrix(py::module_& module) {
       module, "Tavrix",
       "The dynamic container: a Map, a bounded or unbounded Array, a single Variant "
       "value, Nil, a Set, a Stack or a Queue. A new one is of kind Variant.");
-  tavrix
-      .def(py::init(&Tavrix::Create))
+  tavrix.def(py::init(&Tavrix::Create))
+      .def_static("Create", &Tavrix::Create)
       // Kinds, copying, version and tag
       .def_property(
           "Tag", [](const Tavrix& container) { return container.Tag(); },
@@ -257,6 +257,10 @@ void BindTavrix(py::module_& module) {
                     return Tavrix::CollectCycles();
                   })
       .def("FindInconsistency", &Tavrix::FindInconsistency)
+      // Object
+      .def("ClassName", [](const Tavrix& container) { return std::string(container.ClassName()); })
+      .def("HasDefaultMember", &Tavrix::HasDefaultMember)
+      .def("DefaultMember", [](const Tavrix& container) { return ToPython(container.DefaultMember()); })
       // Python's protocols
       .def("__len__", &ElementCount)
       .def("__getitem__", &ReadItem)

@@ -33,6 +33,9 @@ def test_kinds_bounds_tag_and_version():
     container.SetObjectString(H + "{}")
     assert container.Tag == "mine"
     assert quenlo.Tavrix.Version() == quenlo.__version__ == "1.0.16"
+    created = quenlo.Tavrix.Create()
+    created.Item(1, 2.5)
+    assert (created.ClassName(), created.HasDefaultMember(), created.DefaultMember()) == ("Tavrix", True, 2.5)
 
 
 def test_item_on_every_kind():
