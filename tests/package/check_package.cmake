@@ -3,7 +3,8 @@
 #   KIND         static or shared: the linkage installed or used
 #   SOURCE_DIR   the Quenlo sources        WORK  the folder of every step's files
 #   BUILD_DIR    the build under test      LIBDIR  its library folder below the prefix
-#   GENERATOR, CXX, BUILD_TYPE, SANITIZE, NM, PKG_CONFIG  as the build under test has them
+#   GENERATOR, CXX, BUILD_TYPE, NM, PKG_CONFIG  as the build under test has them
+#   SANITIZE     on when the consumer must link the sanitizers of the install it uses
 cmake_minimum_required(VERSION 3.25)
 
 set(prefix ${WORK}/install-${KIND})
@@ -86,7 +87,7 @@ elseif(STEP STREQUAL "install_other")
   endif()
   run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR} -DCMAKE_CXX_COMPILER=${CXX}
       -DCMAKE_BUILD_TYPE=${BUILD_TYPE} -DBUILD_SHARED_LIBS=${shared} -DQUENLO_BUILD_TOOL=${shared}
-      -DQUENLO_BUILD_TESTS=OFF -DQUENLO_BUILD_BENCH=OFF -DQUENLO_BUILD_EXAMPLES=OFF -DQUENLO_SANITIZE=${SANITIZE}
+      -DQUENLO_BUILD_TESTS=OFF -DQUENLO_BUILD_BENCH=OFF -DQUENLO_BUILD_EXAMPLES=OFF
       -DCMAKE_INSTALL_PREFIX=${prefix} -DCMAKE_INSTALL_LIBDIR=${LIBDIR})
   run(${CMAKE_COMMAND} --build ${build} --parallel 2)
   run(${CMAKE_COMMAND} --install ${build})
