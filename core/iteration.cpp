@@ -1,0 +1,60 @@
+// Tavrix: iteration over the elements, and over a Map's keys and values.
+#include <string>
+
+#include "quenlo/error.hpp"
+#include "quenlo/tavrix.hpp"
+
+namespace quenlo {
+
+namespace {
+
+std::int32_t ElementCount(const Tavrix& t, const std::optional<Collection>& values) noexcept {
+  if (t.Kind() == KindNil || !values) return 0;
+  return t.Kind() == KindVariant ? 1 : values->Count();
+}
+
+}  // namespace
+
+Tavrix::ConstIterator Tavrix::begin() const {
+  auto self = std::static_pointer_cast<const Tavrix>(shared_from_this());
+  const std::int32_t count = ElementCount(*this, values_);
+  return ConstIterator(std::move(self), 1, count);
+}
+
+Tavrix::ConstIterator Tavrix::end() const {
+  const std::int32_t count = ElementCount(*this, values_);
+  return ConstIterator(nullptr, count + 1, count);
+}
+
+Tavrix::ItemsView Tavrix::Items() const {
+  RequireKind(kind_ == KindMap);
+  return ItemsView(std::static_pointer_cast<const Tavrix>(shared_from_this()));
+}
+
+void Tavrix::ConstIterator::RequireUnchanged() const {
+  if (!owner_ || position_ > count_) RaiseRuntimeError(err::kSubscriptOutOfRange, "past the last element");
+  if (owner_->kind_ != kind_ || ElementCount(*owner_, owner_->values_) != count_) {
+    RaiseRuntimeError(err::kArrayLocked, "the container changed while it was iterated, at position " +
+                                             std::to_string(position_));
+  }
+}
+
+Variant Tavrix::ConstIterator::operator*() const {
+  RequireUnchanged();
+  return TranslateErrors([&] { return owner_->values_->At(position_); });
+}
+
+Tavrix::ConstIterator& Tavrix::ConstIterator::operator++() {
+  RequireUnchanged();
+  ++position_;
+  return *this;
+}
+
+KeyValue Tavrix::ItemsView::Iterator::operator*() const {
+  Variant value = *elements_;
+  return TranslateErrors([&] {
+    return KeyValue{elements_.owner_->keys_->At(elements_.position_), std::move(value)};
+  });
+}
+
+}  // namespace quenlo
