@@ -8,21 +8,20 @@ namespace quenlo {
 
 namespace {
 
-std::int32_t ElementCount(const Tavrix& t, const std::optional<Collection>& values) noexcept {
-  if (t.Kind() == KindNil || !values) return 0;
-  return t.Kind() == KindVariant ? 1 : values->Count();
+std::int32_t ElementCount(const std::optional<Collection>& values) noexcept {
+  return values ? values->Count() : 0;  // Nil holds no storage
 }
 
 }  // namespace
 
 Tavrix::ConstIterator Tavrix::begin() const {
   auto self = std::static_pointer_cast<const Tavrix>(shared_from_this());
-  const std::int32_t count = ElementCount(*this, values_);
+  const std::int32_t count = ElementCount(values_);
   return ConstIterator(std::move(self), 1, count);
 }
 
 Tavrix::ConstIterator Tavrix::end() const {
-  const std::int32_t count = ElementCount(*this, values_);
+  const std::int32_t count = ElementCount(values_);
   return ConstIterator(nullptr, count + 1, count);
 }
 
@@ -33,7 +32,7 @@ Tavrix::ItemsView Tavrix::Items() const {
 
 void Tavrix::ConstIterator::RequireUnchanged() const {
   if (!owner_ || position_ > count_) RaiseRuntimeError(err::kSubscriptOutOfRange, "past the last element");
-  if (owner_->kind_ != kind_ || ElementCount(*owner_, owner_->values_) != count_) {
+  if (owner_->kind_ != kind_ || ElementCount(owner_->values_) != count_) {
     RaiseRuntimeError(err::kArrayLocked, "the container changed while it was iterated, at position " +
                                              std::to_string(position_));
   }

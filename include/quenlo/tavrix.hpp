@@ -156,7 +156,7 @@ class Tavrix final : public Object {
   class ItemsView;
   /// The elements in order, as Variants: a Map's values, an Array's or a Set's elements, a
   /// Stack or a Queue from the next to leave to the last (the order of the object string),
-  /// the one value of a Variant-kind container, nothing for Nil.
+  /// the value of a Variant-kind container (none before one is stored), nothing for Nil.
   ConstIterator begin() const;
   ConstIterator end() const;
   /// A Map's key and value pairs in order; raises ErrInvalidOperation for another kind.
