@@ -53,11 +53,32 @@ Variant Tavrix::ItemRef::Get() const {
   }
 }
 
-Tavrix::ItemRef Tavrix::ItemRef::operator[](Variant index) const {
+TavrixPtr Tavrix::ItemRef::Container() const {
   const Variant element = Get();
   TavrixPtr inner = element.ObjectAs<Tavrix>();
   if (!inner) RaiseRuntimeError(element.IsNothing() ? err::kObjectNotSet : err::kObjectRequired, Path());
-  return ItemRef(std::move(inner), std::move(index), Path());
+  return inner;
+}
+
+Tavrix::ItemRef Tavrix::ItemRef::operator[](Variant index) const {
+  return ItemRef(Container(), std::move(index), Path());
+}
+
+Tavrix::ConstIterator Tavrix::ItemRef::begin() const {
+  return Container()->begin();
+}
+
+Tavrix::ConstIterator Tavrix::ItemRef::end() const {
+  return Container()->end();
+}
+
+Tavrix::ItemsView Tavrix::ItemRef::Items() const {
+  const TavrixPtr map = Container();
+  try {
+    return map->Items();
+  } catch (const Error& error) {
+    RaiseWithPath(error);
+  }
 }
 
 bool operator==(const Tavrix::ItemRef& a, const Variant& b) noexcept {

@@ -92,6 +92,9 @@ class Tavrix final : public Object {
 
   // ---- Element access (core/) ---------------------------------------------------------
 
+  class ConstIterator;  // quenlo/iteration.hpp
+  class ItemsView;
+
   /// The element a position or key names (default: position 1).
   Variant Item(const Variant& index = 1) const;
   /// Stores `value` at `index` (let, or set for an object value).
@@ -114,6 +117,10 @@ class Tavrix final : public Object {
     /// The element of the container this element holds: 91 for Nothing, 424 for a value that
     /// is not a container.
     ItemRef operator[](Variant index) const;
+    /// Iteration over the container this element holds, raising as operator[] does.
+    ConstIterator begin() const;
+    ConstIterator end() const;
+    ItemsView Items() const;
 
     template <class T>
     T get() const {
@@ -142,6 +149,8 @@ class Tavrix final : public Object {
     ItemRef(TavrixPtr owner, Variant index, std::string parent_path) noexcept
         : owner_(std::move(owner)), index_(std::move(index)), parent_path_(std::move(parent_path)) {}
     [[noreturn]] void RaiseWithPath(const Error& error) const;
+    // The container this element holds: 91 for Nothing, 424 for a value that is not one.
+    TavrixPtr Container() const;
 
     TavrixPtr owner_;
     Variant index_;
@@ -152,8 +161,6 @@ class Tavrix final : public Object {
 
   // ---- Iteration (quenlo/iteration.hpp) -------------------------------------------------
 
-  class ConstIterator;
-  class ItemsView;
   /// The elements in order, as Variants: a Map's values, an Array's or a Set's elements, a
   /// Stack or a Queue from the next to leave to the last (the order of the object string),
   /// the value of a Variant-kind container (none before one is stored), nothing for Nil.

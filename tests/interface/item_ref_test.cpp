@@ -90,6 +90,18 @@ TEST(ItemRef, AFailedStepRaisesItsErrorWithThePathInContext) {
   EXPECT_NE(std::string(refused_store.what()).find("[\"top\"]"), std::string::npos);
 }
 
+TEST(ItemRef, IteratesOverTheContainerItsElementHolds) {
+  const TavrixPtr tree = Tree();
+  std::string seen;
+  for (const Variant& value : (*tree)["a"]["b"]) seen += CStr(value) + ";";
+  for (const auto& [key, value] : (*tree)["a"].Items()) seen += CStr(key) + "=" + TypeName(value) + ";";
+  EXPECT_EQ(seen, "1;2;b=Tavrix;none=Nothing;");
+  const Error not_a_map = ErrorOf([&] { (*tree)["a"]["b"].Items(); });
+  EXPECT_EQ(not_a_map.Number(), ErrInvalidOperation);
+  EXPECT_EQ(not_a_map.Context(), "[\"a\"][\"b\"]");
+  EXPECT_EQ(ErrorOf([&] { (*tree)["n"].begin(); }).Number(), err::kObjectRequired);
+}
+
 TEST(ItemRef, TypedReadsAndComparisonGoThroughTheElement) {
   const TavrixPtr tree = Tree();
   EXPECT_EQ((*tree)["n"].get<int>(), 5);
