@@ -43,7 +43,7 @@ function(quenlo_add_readme_examples markdown prefix)
       add_test(NAME Readme.Example${number}
                COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${name}>
                        -DEXPECTED=${CMAKE_CURRENT_BINARY_DIR}/${name}.expected
-                       -P ${PROJECT_SOURCE_DIR}/cmake/RunReadmeExample.cmake)
+                       -P ${PROJECT_SOURCE_DIR}/cmake/RunExample.cmake)
     else()
       add_test(NAME Readme.Example${number} COMMAND ${name})
     endif()
