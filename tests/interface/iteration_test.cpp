@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <ranges>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,9 @@ TEST(Iteration, EveryKindYieldsItsElementsInTheOrderOfItsObjectString) {
   EXPECT_IDENTICAL(Collected(*queue), (Values{1, 2, 3}));
   EXPECT_EQ(queue->Pop(), 1);
 }
+
+static_assert(std::input_iterator<Tavrix::ConstIterator> && std::ranges::input_range<const Tavrix&> &&
+              std::ranges::input_range<Tavrix::ItemsView> && std::ranges::input_range<Tavrix::ItemRef>);
 
 TEST(Iteration, AConstContainerIteratesAndAnIteratorKeepsItsContainerAlive) {
   TavrixPtr array = Make(KindUnboundedArray, {1, 2, 3, 4});
