@@ -310,18 +310,18 @@ bool Identical(const Variant& a, const Variant& b) noexcept {
 
 namespace {
 
-void Describe(std::ostream& out, const Variant& value);
+void DescribeTo(std::ostream& out, const Variant& value);
 
 void DescribeArray(std::ostream& out, const std::vector<Variant>& elements) {
   out << '{';
   for (std::size_t i = 0; i < elements.size(); ++i) {
     out << (i == 0 ? "" : ", ");
-    Describe(out, elements[i]);
+    DescribeTo(out, elements[i]);
   }
   out << '}';
 }
 
-void Describe(std::ostream& out, const Variant& value) {
+void DescribeTo(std::ostream& out, const Variant& value) {
   out << TypeName(value);
   switch (value.Type()) {
     case vbEmpty:
@@ -353,13 +353,13 @@ void Describe(std::ostream& out, const Variant& value) {
 std::string Describe(const Variant& value) {
   return TranslateErrors([&] {
     std::ostringstream out;
-    Describe(out, value);
+    DescribeTo(out, value);
     return out.str();
   });
 }
 
 void PrintTo(const Variant& value, std::ostream* out) {
-  Describe(*out, value);
+  DescribeTo(*out, value);
 }
 
 }  // namespace quenlo
