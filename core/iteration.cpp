@@ -38,9 +38,10 @@ void Tavrix::ConstIterator::RequireUnchanged() const {
   }
 }
 
-Variant Tavrix::ConstIterator::operator*() const {
+const Variant& Tavrix::ConstIterator::operator*() const {
   RequireUnchanged();
-  return TranslateErrors([&] { return owner_->values_->At(position_); });
+  TranslateErrors([&] { current_ = owner_->values_->At(position_); });
+  return current_;
 }
 
 Tavrix::ConstIterator& Tavrix::ConstIterator::operator++() {
@@ -49,11 +50,13 @@ Tavrix::ConstIterator& Tavrix::ConstIterator::operator++() {
   return *this;
 }
 
-KeyValue Tavrix::ItemsView::Iterator::operator*() const {
-  Variant value = *elements_;
-  return TranslateErrors([&] {
-    return KeyValue{elements_.owner_->keys_->At(elements_.position_), std::move(value)};
+const KeyValue& Tavrix::ItemsView::Iterator::operator*() const {
+  const Variant& value = *elements_;
+  TranslateErrors([&] {
+    current_.key = elements_.owner_->keys_->At(elements_.position_);
+    current_.value = value;
   });
+  return current_;
 }
 
 }  // namespace quenlo

@@ -2,8 +2,10 @@
 // for (const auto& [key, value] : t->Items()). Included by tavrix.hpp.
 //
 // An iterator holds its container, and reads each element at its position when it is
-// dereferenced, as a copy. Storing into an element during a loop is allowed and the loop sees
-// the stored value. A change of the container's kind or of its number of elements during a
+// dereferenced into a copy that it keeps until the next read, so that `auto&` binds as it
+// does over a standard container, and what it binds stays valid whatever the loop's body does
+// to the container. Storing into an element during a loop is allowed and the loop sees the
+// stored value. A change of the container's kind or of its number of elements during a
 // loop raises runtime error 10 "This array is fixed or temporarily locked" at the next step,
 // with the position in Context(): an iterator never reads storage that has gone.
 #pragma once
@@ -22,12 +24,12 @@ class Tavrix::ConstIterator {
   using iterator_category = std::input_iterator_tag;
   using value_type = Variant;
   using difference_type = std::ptrdiff_t;
-  using reference = Variant;
+  using reference = const Variant&;
   using pointer = void;
 
   ConstIterator() = default;
 
-  Variant operator*() const;
+  const Variant& operator*() const;
   ConstIterator& operator++();
   ConstIterator operator++(int) {
     ConstIterator before = *this;
@@ -52,6 +54,7 @@ class Tavrix::ConstIterator {
   std::int32_t position_ = 1;
   std::int32_t count_ = 0;
   TavrixKind kind_ = KindNil;
+  mutable Variant current_;  // the element read last
 };
 
 /// A Map entry as Items() gives it.
@@ -67,11 +70,11 @@ class Tavrix::ItemsView {
     using iterator_category = std::input_iterator_tag;
     using value_type = KeyValue;
     using difference_type = std::ptrdiff_t;
-    using reference = KeyValue;
+    using reference = const KeyValue&;
     using pointer = void;
 
     Iterator() = default;
-    KeyValue operator*() const;
+    const KeyValue& operator*() const;
     Iterator& operator++() {
       ++elements_;
       return *this;
@@ -89,6 +92,7 @@ class Tavrix::ItemsView {
     friend class ItemsView;
     explicit Iterator(ConstIterator elements) noexcept : elements_(std::move(elements)) {}
     ConstIterator elements_;
+    mutable KeyValue current_;  // the entry read last
   };
 
   Iterator begin() const { return Iterator(map_->begin()); }

@@ -62,6 +62,22 @@ TEST(Iteration, AConstContainerIteratesAndAnIteratorKeepsItsContainerAlive) {
   EXPECT_TRUE(watch.expired());
 }
 
+TEST(Iteration, AutoReferencesBindAndStayValidWhenTheBodyEmptiesTheContainer) {
+  const TavrixPtr array = Make(KindUnboundedArray, {std::string(40, 'x'), 2});
+  for (auto& value : *array) {
+    array->RemoveAll();
+    EXPECT_EQ(value, std::string(40, 'x'));
+    break;
+  }
+  const TavrixPtr map = testing::MapOf("k", std::string(40, 'y'));
+  for (auto& [key, value] : map->Items()) {
+    map->SetNil();
+    EXPECT_EQ(key, "k");
+    EXPECT_EQ(value, std::string(40, 'y'));
+    break;
+  }
+}
+
 TEST(Iteration, ItemsGivesAMapsKeysAndValuesInOrder) {
   const TavrixPtr map = testing::MapOf("port", Variant::Long(8080), 2, "two", "name", "main");
   std::vector<std::string> lines;
