@@ -114,6 +114,15 @@ std::optional<bool> CompareLessEqual(const Variant& a, const Variant& b) {
   return *order == -1 || *order == 0;
 }
 
+bool operator==(const Variant& a, const Variant& b) noexcept {
+  if (a.IsArray() || b.IsArray()) return false;
+  try {
+    return CompareEqual(a, b).value_or(false);
+  } catch (...) {  // an object without a readable default member equals nothing
+    return false;
+  }
+}
+
 Variant DefaultValue(const Variant& value) {
   if (!value.IsObject()) return value;
   Variant current = value;

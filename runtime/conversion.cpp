@@ -119,7 +119,9 @@ std::int64_t RoundExact(const ExactNumber& x, std::int64_t min, std::int64_t max
 
 std::int64_t RoundFloating(double value, std::int64_t min, std::int64_t max) {
   const double rounded = std::nearbyint(value);  // the default rounding mode: half to even
-  if (!(rounded >= static_cast<double>(min) && rounded <= static_cast<double>(max))) Raise(err::kOverflow);
+  // max + 1 is a power of two, exact as a double also where max itself is not (INT64_MAX).
+  if (!(rounded >= static_cast<double>(min) && rounded < static_cast<double>(max) + 1.0))
+    Raise(err::kOverflow);
   return static_cast<std::int64_t>(rounded);
 }
 
@@ -325,6 +327,14 @@ std::int16_t CInt(const Variant& value) {
 
 std::int32_t CLng(const Variant& value) {
   return static_cast<std::int32_t>(IntegralOf(value, INT32_MIN, INT32_MAX));
+}
+
+std::int64_t typed_access::Int64Of(const Variant& value) {
+  return IntegralOf(value, INT64_MIN, INT64_MAX);
+}
+
+std::uint64_t typed_access::UInt64Of(const Variant& value) {
+  return static_cast<std::uint64_t>(IntegralOf(value, 0, INT64_MAX));
 }
 
 std::uint8_t CByte(const Variant& value) {

@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 #include <ostream>
+#include <sstream>
 #include <utility>
 
 #include "quenlo/conversion.hpp"
@@ -273,7 +274,7 @@ void Variant::CopyFrom(const Variant& other) {
   }
 }
 
-bool operator==(const Variant& a, const Variant& b) noexcept {
+bool Identical(const Variant& a, const Variant& b) noexcept {
   if (a.type_ != b.type_) return false;
   switch (a.type_) {
     case vbEmpty:
@@ -302,43 +303,63 @@ bool operator==(const Variant& a, const Variant& b) noexcept {
     case vbObject:
       return a.value_.object == b.value_.object;
     default:
-      return *a.value_.array.elements == *b.value_.array.elements;
+      return std::equal(a.value_.array.elements->begin(), a.value_.array.elements->end(),
+                        b.value_.array.elements->begin(), b.value_.array.elements->end(), Identical);
   }
 }
 
 namespace {
 
-void PrintArray(std::ostream& out, const std::vector<Variant>& elements) {
+void DescribeTo(std::ostream& out, const Variant& value);
+
+void DescribeArray(std::ostream& out, const std::vector<Variant>& elements) {
   out << '{';
-  for (std::size_t i = 0; i < elements.size(); ++i) out << (i == 0 ? "" : ", ") << elements[i];
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    out << (i == 0 ? "" : ", ");
+    DescribeTo(out, elements[i]);
+  }
   out << '}';
 }
 
-}  // namespace
-
-std::ostream& operator<<(std::ostream& out, const Variant& value) {
+void DescribeTo(std::ostream& out, const Variant& value) {
   out << TypeName(value);
   switch (value.Type()) {
     case vbEmpty:
     case vbNull:
     case vbObject:
-      return out;  // an object's default member is not read for a diagnostic
+      return;  // an object's default member is not read for a diagnostic
     case vbString:
-      return out << " \"" << value.AsString() << '"';
+      out << " \"" << value.AsString() << '"';
+      return;
     case vbError:
-      return out << ' ' << value.AsErrorCode();
+      out << ' ' << value.AsErrorCode();
+      return;
     default:
       if (value.IsArray()) {
-        PrintArray(out << ' ', value.AsArray());
-        return out;
+        DescribeArray(out << ' ', value.AsArray());
+        return;
       }
       try {
         const std::string text = ConcatText(value);
-        return out << ' ' << text;
+        out << ' ' << text;
       } catch (const Error& error) {  // a Date out of range has no text
-        return out << " (error " << error.Number() << ')';
+        out << " (error " << error.Number() << ')';
       }
   }
+}
+
+}  // namespace
+
+std::string Describe(const Variant& value) {
+  return TranslateErrors([&] {
+    std::ostringstream out;
+    DescribeTo(out, value);
+    return out.str();
+  });
+}
+
+void PrintTo(const Variant& value, std::ostream* out) {
+  DescribeTo(*out, value);
 }
 
 }  // namespace quenlo

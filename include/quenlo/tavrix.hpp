@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "quenlo/collection.hpp"
+#include "quenlo/error.hpp"
 #include "quenlo/export.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/variant.hpp"
@@ -92,29 +93,82 @@ class QUENLO_EXPORT Tavrix final : public Object {
 
   // ---- Element access (core/) ---------------------------------------------------------
 
+  class ConstIterator;  // quenlo/iteration.hpp
+  class ItemsView;
+
   /// The element a position or key names (default: position 1).
   Variant Item(const Variant& index = 1) const;
   /// Stores `value` at `index` (let, or set for an object value).
   void Item(const Variant& index, Variant value);
 
   /// A reference to an element for reading and storing: (*t)["a"] = 5; Variant v = (*t)["a"];
-  class ItemRef {
+  /// It holds its container, so it stays valid however long it is kept. An element that holds
+  /// a container is indexed in turn: (*t)["a"]["b"][1]. Every error it raises names the path
+  /// that failed in Context(), as `["a"]["b"]`.
+  class QUENLO_EXPORT ItemRef {
    public:
-    ItemRef& operator=(Variant value) {
-      owner_.Item(index_, std::move(value));
-      return *this;
+    ItemRef(const ItemRef&) = default;
+    /// Stores into the element; assigning one reference to another stores the value it reads.
+    ItemRef& operator=(Variant value);
+    ItemRef& operator=(const ItemRef& other) { return *this = other.Get(); }
+    ~ItemRef() = default;
+
+    operator Variant() const { return Get(); }
+    Variant Get() const;
+    /// The element of the container this element holds: 91 for Nothing, 424 for a value that
+    /// is not a container.
+    ItemRef operator[](Variant index) const;
+    /// Iteration over the container this element holds, raising as operator[] does.
+    ConstIterator begin() const;
+    ConstIterator end() const;
+    ItemsView Items() const;
+
+    template <class T>
+    T get() const {
+      return Get().template get<T>();
     }
-    operator Variant() const { return owner_.Item(index_); }
-    Variant Get() const { return owner_.Item(index_); }
+    template <class T>
+    T As() const {
+      return get<T>();
+    }
+    /// Nothing also when the element is not there.
+    template <class T>
+    std::optional<T> TryGet() const noexcept {
+      try {
+        return Get().template TryGet<T>();
+      } catch (...) {
+        return std::nullopt;
+      }
+    }
+    /// The path of this element from the container it was first taken from: `["a"][2]`.
+    std::string Path() const;
+
+    friend bool operator==(const ItemRef& a, const Variant& b) noexcept;
 
    private:
     friend class Tavrix;
-    ItemRef(Tavrix& owner, Variant index) : owner_(owner), index_(std::move(index)) {}
-    Tavrix& owner_;
+    ItemRef(TavrixPtr owner, Variant index, std::string parent_path) noexcept
+        : owner_(std::move(owner)), index_(std::move(index)), parent_path_(std::move(parent_path)) {}
+    [[noreturn]] void RaiseWithPath(const Error& error) const;
+    // The container this element holds: 91 for Nothing, 424 for a value that is not one.
+    TavrixPtr Container() const;
+
+    TavrixPtr owner_;
     Variant index_;
+    std::string parent_path_;  // the steps that led to owner_; empty for the first
   };
-  ItemRef operator[](Variant index) { return ItemRef(*this, std::move(index)); }
+  ItemRef operator[](Variant index);
   Variant operator[](const Variant& index) const { return Item(index); }
+
+  // ---- Iteration (quenlo/iteration.hpp) -------------------------------------------------
+
+  /// The elements in order, as Variants: a Map's values, an Array's or a Set's elements, a
+  /// Stack or a Queue from the next to leave to the last (the order of the object string),
+  /// the value of a Variant-kind container (none before one is stored), nothing for Nil.
+  ConstIterator begin() const;
+  ConstIterator end() const;
+  /// A Map's key and value pairs in order; raises ErrInvalidOperation for another kind.
+  ItemsView Items() const;
 
   /// The element count; for a Variant-kind container the length of its value's text.
   std::int32_t Length() const;
@@ -264,3 +318,6 @@ class QUENLO_EXPORT Tavrix final : public Object {
 };
 
 }  // namespace quenlo
+
+#include "quenlo/iteration.hpp"
+#include "quenlo/printing.hpp"

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -173,9 +174,25 @@ class QUENLO_EXPORT Variant {
     return IsObject() ? std::dynamic_pointer_cast<T>(AsObject()) : nullptr;
   }
 
-  /// Strict equality: the same type and the same value (objects: the same object).
-  /// The runtime's comparison across types is CompareEqual.
+  // Typed reads with the runtime's conversions, defined in quenlo/typed_access.hpp:
+  // get<int>() converts as CLng does, get<std::string>() as CStr, get<TavrixPtr>() gives the
+  // container held (null for Nothing); each raises what that conversion raises. TryGet gives
+  // nothing for Empty, Null, Nothing and a value the conversion refuses, and never raises.
+  template <class T>
+  T get() const;
+  template <class T>
+  T As() const {
+    return get<T>();
+  }
+  template <class T>
+  std::optional<T> TryGet() const noexcept;
+
+  /// The runtime's comparison: numbers by value across types (Integer 5 equals Long 5 and
+  /// 5.0), Strings byte for byte, a number never equal to a String, Empty equal to 0 and "",
+  /// objects only to themselves. Never raises: Null, arrays and an object whose default
+  /// member cannot be read compare unequal to everything. Identical() is the strict test.
   friend QUENLO_EXPORT bool operator==(const Variant& a, const Variant& b) noexcept;
+  friend QUENLO_EXPORT bool Identical(const Variant& a, const Variant& b) noexcept;
 
  private:
   // Strings, objects and arrays hold something that Release() frees.
@@ -245,7 +262,21 @@ class QUENLO_EXPORT Variant {
 
 static_assert(sizeof(Variant) == 24, "a Variant is a type code and a 16-byte payload");
 
-/// Prints a Variant as its type name and text, for diagnostics and test output.
+/// The same type and the same value: objects the same object, arrays element by element,
+/// Decimals by value whatever their scale, Null identical to Null.
+QUENLO_EXPORT bool Identical(const Variant& a, const Variant& b) noexcept;
+
+/// Prints the text of a value (ConcatText): "8080", "True", "" for Empty and Null. An array
+/// prints its elements between braces, a container its object string, and a value that has
+/// no text (an object without a default member, Nothing) its type name between angle
+/// brackets. Never raises.
 QUENLO_EXPORT std::ostream& operator<<(std::ostream& out, const Variant& value);
 
+/// The type name and the text of a value ("Long 8080", "String \"ab\""), for diagnostics.
+QUENLO_EXPORT std::string Describe(const Variant& value);
+/// Test frameworks that look for PrintTo (GoogleTest) show a Variant as Describe does.
+QUENLO_EXPORT void PrintTo(const Variant& value, std::ostream* out);
+
 }  // namespace quenlo
+
+#include "quenlo/typed_access.hpp"

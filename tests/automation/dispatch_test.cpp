@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/tavrix_expect.hpp"
+#include "expect_identical.hpp"
 #include "quenlo/quenlo.hpp"
 
 namespace quenlo {
@@ -48,18 +49,18 @@ TEST(GetIdOfNameTest, NumbersTheMembersInInterfaceOrderWithoutRegardToCase) {
 
 TEST_F(LateBinding, ItemReadsLetsAndSetsAndTagReadsAndLets) {
   Call("Item", vbLet, {"text"});  // index omitted: position 1
-  EXPECT_EQ(Call("Item", vbGet), Variant("text"));
-  EXPECT_EQ(Call("Item", vbMethod, {Variant::Missing()}), Variant("text"));
+  EXPECT_IDENTICAL(Call("Item", vbGet), Variant("text"));
+  EXPECT_IDENTICAL(Call("Item", vbMethod, {Variant::Missing()}), Variant("text"));
 
   Call("SetMap", vbMethod);
   const TavrixPtr inner = testing::Make(KindVariant, {Variant::Long(7)});
   Call("Item", vbLet, {"copy", inner});  // let stores the default value
   Call("Item", vbSet, {"ref", inner});   // set stores the reference
-  EXPECT_EQ(Call("Item", vbGet, {"copy"}), Variant::Long(7));
+  EXPECT_IDENTICAL(Call("Item", vbGet, {"copy"}), Variant::Long(7));
   EXPECT_EQ(Invoke(object_, kDispIdValue, vbGet, {"ref"}).ObjectAs<Tavrix>(), inner);
 
   Call("Tag", vbLet, {Variant::Long(12)});
-  EXPECT_EQ(Call("Tag", vbGet), Variant("12"));
+  EXPECT_IDENTICAL(Call("Tag", vbGet), Variant("12"));
 }
 
 TEST_F(LateBinding, KindSettersCloneAndBecome) {
@@ -93,16 +94,16 @@ TEST_F(LateBinding, ElementAccessAndSequenceMembers) {
   Call("SetMap", vbMethod);
   EXPECT_TRUE(Call("AddLast", vbMethod, {"b"}).IsEmpty());
   EXPECT_TRUE(Call("AddFirst", vbMethod, {"a"}).IsEmpty());
-  EXPECT_EQ(Call("Length", vbGet), Variant::Long(2));
-  EXPECT_EQ(Call("Exists", vbMethod, {"b"}), Variant(true));
-  EXPECT_EQ(Call("Find", vbMethod, {"b"}), Variant::Long(2));
+  EXPECT_IDENTICAL(Call("Length", vbGet), Variant::Long(2));
+  EXPECT_IDENTICAL(Call("Exists", vbMethod, {"b"}), Variant(true));
+  EXPECT_IDENTICAL(Call("Find", vbMethod, {"b"}), Variant::Long(2));
   EXPECT_EQ(Call("GetKeys", vbGet).ObjectAs<Tavrix>()->GetObjectString(), "\\11000\\[\\8\\a, \\8\\b]");
   EXPECT_TRUE(Call("Remove", vbMethod).IsEmpty());  // index omitted: the first
   EXPECT_EQ(Text(), "\\11000\\{b: \\1\\}");
 
   Call("SetObjectString", vbMethod, {"\\11000\\[\\8\\x, \\8\\y]"});
   Call("Insert", vbMethod, {1, "w"});
-  EXPECT_EQ(Call("Find", vbMethod, {"x", 3}), Variant::Long(-1));
+  EXPECT_IDENTICAL(Call("Find", vbMethod, {"x", 3}), Variant::Long(-1));
   Call("Remove", vbMethod, {2});
   EXPECT_EQ(Text(), "\\11000\\[\\8\\w, \\8\\y]");
   Call("RemoveAll", vbMethod);
@@ -110,13 +111,13 @@ TEST_F(LateBinding, ElementAccessAndSequenceMembers) {
 
   Call("SetStack", vbMethod);
   Call("Push", vbMethod, {2});
-  EXPECT_EQ(Call("Pop", vbMethod), Variant(2));
+  EXPECT_IDENTICAL(Call("Pop", vbMethod), Variant(2));
 }
 
 TEST_F(LateBinding, TypePredicates) {
   Call("SetMap", vbMethod);
   Call("Item", vbLet, {"1", Variant::Long(3)});
-  EXPECT_EQ(Call("IsNumeric", vbGet, {Variant::Missing()}), Variant(true));  // the key "1"
+  EXPECT_IDENTICAL(Call("IsNumeric", vbGet, {Variant::Missing()}), Variant(true));  // the key "1"
 
   // From IsArray to IsEmpty, each predicate is true for its own sample only.
   const std::span predicates(kMembers.begin() + GetIdOfName("IsArray"), 12);
@@ -126,15 +127,16 @@ TEST_F(LateBinding, TypePredicates) {
   for (std::size_t sample = 0; sample < samples.size(); ++sample) {
     Call("Item", samples[sample].IsObject() ? vbSet : vbLet, {"v", samples[sample]});
     for (std::size_t i = 0; i < predicates.size(); ++i) {
-      EXPECT_EQ(Call(predicates[i], vbGet, {"v"}), Variant(i == sample)) << predicates[i] << ", " << sample;
+      EXPECT_IDENTICAL(Call(predicates[i], vbGet, {"v"}), Variant(i == sample))
+          << predicates[i] << ", " << sample;
     }
   }
 }
 
 TEST_F(LateBinding, ObjectStringsDumpFilesAndVersion) {
   Call("SetObjectString", vbMethod, {"\\11000\\{a: \\2\\1}"});
-  EXPECT_EQ(Call("DebugPrint", vbMethod), Variant("{\r\na: 1\r\n}"));
-  EXPECT_EQ(Call("Version", vbGet), Variant(Tavrix::Version()));
+  EXPECT_IDENTICAL(Call("DebugPrint", vbMethod), Variant("{\r\na: 1\r\n}"));
+  EXPECT_IDENTICAL(Call("Version", vbGet), Variant(Tavrix::Version()));
 
   const auto file = std::filesystem::temp_directory_path() / ("quenlo_dispatch_" + std::to_string(getpid()));
   Call("Export", vbMethod, {file.string()});

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/tavrix_expect.hpp"
+#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
 
 namespace quenlo {
@@ -66,8 +67,8 @@ TEST(CycleCollection, LeavesACycleThatAnythingOutsideTheContainersStillHolds) {
   Tavrix::CollectCycles();
   const auto expect_untouched = [](const TavrixPtr& array, const TavrixPtr& map) {
     EXPECT_EQ(Tavrix::CollectCycles(), 0u);
-    EXPECT_EQ(array->Item(1), Variant(map));
-    EXPECT_EQ(map->Item("back"), Variant(array));
+    EXPECT_IDENTICAL(array->Item(1), Variant(map));
+    EXPECT_IDENTICAL(map->Item("back"), Variant(array));
   };
   std::weak_ptr<Tavrix> array_seen;
   {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/tavrix_expect.hpp"
+#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
 
 namespace quenlo {
@@ -13,14 +14,14 @@ TEST(TavrixStores, AMapReplacesInPlaceOrAddsUnderTheKeyText) {
   const TavrixPtr map = MapOf("k", 1, "b", 2, "k", 3);
   map->Item(2, "by position");  // a number names a position; the key stays
   map->Item(9, "nine");         // no position 9: a new key that stays a number
-  EXPECT_EQ(KeysOf(*map), (Values{"k", "b", 9}));
-  EXPECT_EQ(ElementsOf(*map), (Values{3, "by position", "nine"}));
-  EXPECT_EQ(map->Item("9"), Variant("nine"));
+  EXPECT_IDENTICAL(KeysOf(*map), (Values{"k", "b", 9}));
+  EXPECT_IDENTICAL(ElementsOf(*map), (Values{3, "by position", "nine"}));
+  EXPECT_IDENTICAL(map->Item("9"), Variant("nine"));
   // The text "5" is a key but the number 5 names no position: refused, nothing added.
   map->Item("5", "text key");
   ExpectError([&] { map->Item(5, "again"); }, err::kDuplicateKey);
   ExpectError([&] { map->Item(Variant::Null(), 1); }, err::kInvalidUseOfNull);
-  EXPECT_EQ(KeysOf(*map), (Values{"k", "b", 9, "5"}));
+  EXPECT_IDENTICAL(KeysOf(*map), (Values{"k", "b", 9, "5"}));
 }
 
 TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextUnlessTakenOrReplacesWithoutAKey) {
@@ -30,8 +31,8 @@ TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextUnlessTakenOrReplacesWithoutAK
   array->Item(10, "x");
   array->Item("name", "y");
   array->Item(1, "z");  // replaces "b", and its key "2" with it
-  EXPECT_EQ(ElementsOf(*array), (Values{"z", "c", "d", "x", "y"}));
-  EXPECT_EQ(array->Item("3"), Variant("c"));
+  EXPECT_IDENTICAL(ElementsOf(*array), (Values{"z", "c", "d", "x", "y"}));
+  EXPECT_IDENTICAL(array->Item("3"), Variant("c"));
   EXPECT_TRUE(HasKey(*array, "10") && HasKey(*array, "name") && !HasKey(*array, "2"));
   ExpectError([&] { array->IsString(1); }, err::kInvalidProcedureCall);  // no key "1"
 
@@ -41,13 +42,13 @@ TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextUnlessTakenOrReplacesWithoutAK
   ExpectError([&] { full->Item("1", "c"); }, ErrSubscriptOutOfRange);  // a text is never <= a number
   ExpectError([&] { full->Item(Variant::Null(), "c"); }, err::kInvalidUseOfNull);
   ExpectError([&] { full->Item(0, "c"); }, ErrSubscriptOutOfRange);  // 0 <= 2, but no room for a new one
-  EXPECT_EQ(ElementsOf(*full), (Values{"a", "c"}));
+  EXPECT_IDENTICAL(ElementsOf(*full), (Values{"a", "c"}));
   // Made with another negative bound, an array accepts only indexes up to its count.
   const TavrixPtr odd = Tavrix::Create();
   odd->SetArray(-3);
   ExpectError([&] { odd->Item(1, "v"); }, ErrSubscriptOutOfRange);
   odd->Item(0, "zero");
-  EXPECT_EQ(odd->Item("0"), Variant("zero"));
+  EXPECT_IDENTICAL(odd->Item("0"), Variant("zero"));
 }
 
 TEST(TavrixStores, AVariantKeepsItsValueUnderTheIndexText) {
@@ -55,13 +56,13 @@ TEST(TavrixStores, AVariantKeepsItsValueUnderTheIndexText) {
   t->Item(2, "xy");
   EXPECT_EQ(t->Length(), 5);  // still the value at position 1
   t->Item(1, 7);              // removes the element 1 names, appends under "1"
-  EXPECT_EQ(t->Item(1), Variant("xy"));
-  EXPECT_EQ(t->Item("1"), Variant(7));
+  EXPECT_IDENTICAL(t->Item(1), Variant("xy"));
+  EXPECT_IDENTICAL(t->Item("1"), Variant(7));
   // Position 1 now carries the key "2": storing under 1 would need a second key "1" and
   // is refused before anything goes.
   ExpectError([&] { t->Item(1, "z"); }, err::kDuplicateKey);
-  EXPECT_EQ(t->Item("2"), Variant("xy"));
-  EXPECT_EQ(t->Item("1"), Variant(7));
+  EXPECT_IDENTICAL(t->Item("2"), Variant("xy"));
+  EXPECT_IDENTICAL(t->Item("1"), Variant(7));
 }
 
 TEST(TavrixItem, KindsLengthAndTheProxy) {
@@ -70,7 +71,7 @@ TEST(TavrixItem, KindsLengthAndTheProxy) {
     if (kind != KindSet) ExpectError([&] { t->Item(); }, ErrInvalidOperation);
     ExpectError([&] { t->Item(1, 1); }, ErrInvalidOperation);
   }
-  EXPECT_EQ(Make(KindSet, {"only"})->Item(), Variant("only"));
+  EXPECT_IDENTICAL(Make(KindSet, {"only"})->Item(), Variant("only"));
   ExpectError([&] { Make(KindMap)->Item("none"); }, err::kInvalidProcedureCall);
   ExpectError([&] { Tavrix::Create()->Length(); }, err::kSubscriptOutOfRange);
   EXPECT_EQ(Make(KindVariant, {"h\xC3\xA9!"})->Length(), 3);  // characters, not bytes
@@ -79,7 +80,7 @@ TEST(TavrixItem, KindsLengthAndTheProxy) {
   ExpectError([&] { Make(KindNil)->Length(); }, ErrInvalidOperation);
   const TavrixPtr map = Make(KindMap);
   (*map)["a"] = 5;
-  EXPECT_EQ((*map)["a"].Get(), Variant(5));
+  EXPECT_IDENTICAL((*map)["a"].Get(), Variant(5));
 }
 
 // A value scan compares as Find's does (its cases are there).

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/tavrix_expect.hpp"
+#include "expect_identical.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/tavrix.hpp"
 
@@ -27,8 +28,8 @@ TEST(TavrixKinds, NewContainerSetArrayAndSetSet) {
   const TavrixPtr nested = Tavrix::Create();
   t->SetSet(1, 1, 2, nested);
   EXPECT_TRUE(t->Kind() == KindSet && t->Bound() == 4);
-  EXPECT_EQ(ElementsOf(*t), (Values{1, 1, 2, nested}));
-  EXPECT_EQ(t->Item("3"), Variant(2));  // members are keyed by position
+  EXPECT_IDENTICAL(ElementsOf(*t), (Values{1, 1, 2, nested}));
+  EXPECT_IDENTICAL(t->Item("3"), Variant(2));  // members are keyed by position
   t->SetStack();
   EXPECT_EQ(t->Bound(), 4);  // only SetArray and SetSet set Bound
   t->SetSet();
@@ -40,7 +41,7 @@ TEST(TavrixKinds, SetArrayWithAnUnconvertibleBoundChangesNothing) {
   ExpectError([&] { t->SetArray("many"); }, err::kTypeMismatch);
   ExpectError([&] { t->SetArray(Variant::Null()); }, err::kInvalidUseOfNull);
   ExpectError([&] { t->SetArray(1e12); }, err::kOverflow);
-  EXPECT_EQ(KeysOf(*t), Values{"a"});
+  EXPECT_IDENTICAL(KeysOf(*t), Values{"a"});
 }
 
 TEST(TavrixCopying, OneLevelCopiesShareNestedObjects) {
@@ -49,10 +50,10 @@ TEST(TavrixCopying, OneLevelCopiesShareNestedObjects) {
   map->Tag("mine");
   const TavrixPtr copy = map->Clone();
   EXPECT_EQ(copy->Tag(), "");
-  EXPECT_EQ(KeysOf(*copy), (Values{"a", 7}));
+  EXPECT_IDENTICAL(KeysOf(*copy), (Values{"a", 7}));
   EXPECT_EQ(copy->Item("7").ObjectAs<Tavrix>(), nested);  // values stay under their key texts
   copy->Remove("a");
-  EXPECT_EQ(map->Item("a"), Variant(1));
+  EXPECT_IDENTICAL(map->Item("a"), Variant(1));
 
   // Elements of other kinds lose their keys; Kind and Bound are copied, Tag is not.
   const TavrixPtr array = Make(KindBoundedArray, {"x", "y"}, 3);
@@ -60,7 +61,7 @@ TEST(TavrixCopying, OneLevelCopiesShareNestedObjects) {
   target->Tag("kept");
   EXPECT_TRUE(target->Become(array).IsEmpty());
   EXPECT_TRUE(target->Kind() == KindBoundedArray && target->Bound() == 3 && target->Tag() == "kept");
-  EXPECT_EQ(ElementsOf(*target), (Values{"x", "y"}));
+  EXPECT_IDENTICAL(ElementsOf(*target), (Values{"x", "y"}));
   EXPECT_FALSE(HasKey(*target, "1") || HasKey(*Make(KindSet, {1})->Clone(), "1"));
   target->Become(Make(KindNil));
   EXPECT_EQ(target->Kind(), KindNil);
@@ -70,13 +71,13 @@ TEST(TavrixCopying, BecomeWithNothingItselfOrOneOfItsElements) {
   const TavrixPtr t = MapOf("a", 1);
   ExpectError([&] { t->Become(nullptr); }, err::kObjectNotSet);
   t->Become(t);
-  EXPECT_EQ(KeysOf(*t), Values{"a"});
-  EXPECT_EQ(t->Item("a"), Variant(1));
+  EXPECT_IDENTICAL(KeysOf(*t), Values{"a"});
+  EXPECT_IDENTICAL(t->Item("a"), Variant(1));
   // The element's only other reference is the one Become is given.
   t->Item("a", Make(KindUnboundedArray, {"k"}));
   t->Become(t->Item("a").ObjectAs<Tavrix>());
   EXPECT_EQ(t->Kind(), KindUnboundedArray);
-  EXPECT_EQ(ElementsOf(*t), Values{"k"});
+  EXPECT_IDENTICAL(ElementsOf(*t), Values{"k"});
 }
 
 // A chain a million levels deep is released in the limit tests.
@@ -89,7 +90,7 @@ TEST(TavrixRelease, ATreeWithSharedElementsLetsGoOfWhatItHeldAlone) {
     Make(KindUnboundedArray, {twice, twice, shared});  // a tree released at once
   }
   EXPECT_TRUE(twice_held.expired());
-  EXPECT_EQ(ElementsOf(*shared), Values{"survives"});
+  EXPECT_IDENTICAL(ElementsOf(*shared), Values{"survives"});
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "expect_identical.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
@@ -54,8 +55,8 @@ TEST(Collection, TextNamesAKeyAndANumberNamesAPosition) {
   collection.Add("under two", "2");
   collection.Add("third", "Two");
   collection.Add("fourth", 7);
-  EXPECT_EQ(collection.Item("2"), Variant("under two"));
-  EXPECT_EQ(collection.Item("7"), Variant("fourth"));
+  EXPECT_IDENTICAL(collection.Item("2"), Variant("under two"));
+  EXPECT_IDENTICAL(collection.Item("7"), Variant("fourth"));
   // Positions close up after a removal; keys follow their items; a replacement has no key.
   collection.Remove(1);
   collection.Remove("Two");
@@ -69,12 +70,12 @@ TEST(Collection, TextNamesAKeyAndANumberNamesAPosition) {
 
 TEST(Collection, NumbersRoundHalfToEvenAndObjectsReadThroughTheirDefaultMember) {
   Collection collection = ThreeKeyed();
-  EXPECT_EQ(collection.Item(1.5), Variant("b"));
-  EXPECT_EQ(collection.Item(2.5), Variant("b"));
-  EXPECT_EQ(collection.Item(Currency::FromScaled(30000)), Variant("c"));
+  EXPECT_IDENTICAL(collection.Item(1.5), Variant("b"));
+  EXPECT_IDENTICAL(collection.Item(2.5), Variant("b"));
+  EXPECT_IDENTICAL(collection.Item(Currency::FromScaled(30000)), Variant("c"));
   EXPECT_EQ(ErrorNumberOf([&] { collection.Item(true); }), err::kSubscriptOutOfRange);  // True is -1
-  EXPECT_EQ(collection.Item(std::make_shared<Reading>(Variant(2))), Variant("b"));
-  EXPECT_EQ(collection.Item(std::make_shared<Reading>(Variant("kc"))), Variant("c"));
+  EXPECT_IDENTICAL(collection.Item(std::make_shared<Reading>(Variant(2))), Variant("b"));
+  EXPECT_IDENTICAL(collection.Item(std::make_shared<Reading>(Variant("kc"))), Variant("c"));
   EXPECT_EQ(ErrorNumberOf([&] { collection.Item(std::make_shared<Object>()); }), err::kNotSupported);
 }
 
@@ -110,7 +111,7 @@ TEST(Collection, CopiesTakeKeysOnRequestAndShareObjects) {
   EXPECT_EQ(original.Copy(false).At(1).AsObject(), object);
   // A move hands everything over; clearing lets every item go.
   Collection moved = std::move(original);
-  EXPECT_EQ(moved.Item("kc"), Variant("c"));
+  EXPECT_IDENTICAL(moved.Item("kc"), Variant("c"));
   moved.Clear();
   EXPECT_EQ(object.use_count(), 1);
 }
@@ -145,7 +146,7 @@ TEST(Collection, KeysFollowTheirItemsThroughRandomChanges) {
     } else {
       const int position = pick(3) == 0 ? 1 : pick(2) == 0 ? count : 1 + pick(count);
       if (position == 1) {
-        EXPECT_EQ(collection.TakeFirst(), Variant(model.front().first));
+        EXPECT_IDENTICAL(collection.TakeFirst(), Variant(model.front().first));
       } else {
         collection.RemoveAt(position);
       }
@@ -174,7 +175,7 @@ TEST(Collection, IntegerTextsAndOtherTextsAreDistinctKeys) {
   collection.Add("10", "10");  // the tenth item: lookups now go through the index
   EXPECT_EQ(Listing(collection),
             "7:7 07:07 -0:-0 0:0 -2147483648:-2147483648 2147483648:2147483648 +1:+1 1 :1  -12:-12 10:10");
-  for (const std::string& key : keys) EXPECT_EQ(collection.Item(key), Variant(key));
+  for (const std::string& key : keys) EXPECT_IDENTICAL(collection.Item(key), Variant(key));
   EXPECT_FALSE(collection.FindKey("1"));
   EXPECT_FALSE(collection.FindKey("010"));
   EXPECT_EQ(ErrorNumberOf([&] { collection.Add("again", -12); }), err::kDuplicateKey);

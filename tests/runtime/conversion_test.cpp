@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "expect_identical.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "runtime/error_number.hpp"
@@ -211,7 +212,7 @@ TEST(FromTextTest, DecimalKeepsTwentyEightDigits) {
   for (int i = 0; i < 2000; ++i) {
     const Decimal d{random(), static_cast<std::uint32_t>(random()), static_cast<std::uint8_t>(random() % 29),
                     random() % 2 == 0};
-    ASSERT_EQ(Variant(DecimalFromText(ConcatText(d))), Variant(d)) << ConcatText(d);
+    ASSERT_IDENTICAL(Variant(DecimalFromText(ConcatText(d))), Variant(d)) << ConcatText(d);
   }
 }
 
@@ -348,10 +349,10 @@ TEST(ComparisonTest, EmptyStringsNullArraysAndObjects) {
 }
 
 TEST(ComparisonTest, DefaultValueFollowsAtMostSixtyFourSteps) {
-  EXPECT_EQ(DefaultValue(Variant("x")), Variant("x"));
+  EXPECT_IDENTICAL(DefaultValue(Variant("x")), Variant("x"));
   Variant chain = Holding("deep");
   for (int i = 0; i < 63; ++i) chain = Holding(chain);
-  EXPECT_EQ(DefaultValue(chain), Variant("deep"));
+  EXPECT_IDENTICAL(DefaultValue(chain), Variant("deep"));
   chain = Holding(chain);
   EXPECT_EQ(ErrorNumberOf([&] { DefaultValue(chain); }), err::kOutOfStackSpace);
 }

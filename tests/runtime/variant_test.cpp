@@ -6,6 +6,7 @@
 #include <sstream>
 #include <utility>
 
+#include "expect_identical.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
@@ -21,14 +22,14 @@ class Plain : public Object {};
 // Each value, type pair of the arguments: the value has that type.
 void ExpectTypes() {}
 void ExpectTypes(const Variant& value, int type, const auto&... rest) {
-  EXPECT_EQ(value.Type(), type) << value;
+  EXPECT_EQ(value.Type(), type) << Describe(value);
   ExpectTypes(rest...);
 }
 
-// Each pair of the arguments is strictly equal, or with `equal` false is not.
+// Each pair of the arguments is identical, or with `equal` false is not.
 void ExpectStrictlyEqual(bool) {}
 void ExpectStrictlyEqual(bool equal, const Variant& a, const Variant& b, const auto&... rest) {
-  EXPECT_EQ(a == b, equal) << a << " vs " << b;
+  EXPECT_EQ(Identical(a, b), equal) << Describe(a) << " vs " << Describe(b);
   ExpectStrictlyEqual(equal, rest...);
 }
 
@@ -71,7 +72,7 @@ TEST(VariantTest, CopyingAnArrayCopiesItsElementsAndAnObjectIsShared) {
   Variant array = Variant::Array({1, std::string(40, 'z'), Variant::Array({2})});
   Variant copy = array;
   array = Variant(7);
-  EXPECT_EQ(copy, Variant::Array({1, std::string(40, 'z'), Variant::Array({2})}));
+  EXPECT_IDENTICAL(copy, Variant::Array({1, std::string(40, 'z'), Variant::Array({2})}));
   copy = copy.AsArray()[1];  // an element of the array assigned to the array itself
   EXPECT_EQ(copy.AsString(), std::string(40, 'z'));
 
@@ -91,14 +92,14 @@ TEST(VariantTest, ArraysNestAsDeepAsTheLimitAndNoDeeper) {
   for (std::uint32_t level = 2; level <= Variant::kDeepestArray; ++level)
     deepest = Variant::Array({1, deepest});
   const Variant copy = deepest;
-  EXPECT_EQ(copy, deepest);
+  EXPECT_IDENTICAL(copy, deepest);
   EXPECT_EQ(ErrorNumberOf([&] { Variant::Array({deepest}); }), err::kOutOfStackSpace);
   // The depth is that of the deepest element, whatever its place.
   EXPECT_EQ(ErrorNumberOf([&] { Variant::Array({Variant::Array({}), 2, copy}); }), err::kOutOfStackSpace);
   EXPECT_NO_THROW(Variant::Array({copy.AsArray()[1], Variant::Array({})}));
 }
 
-TEST(VariantTest, StrictEqualityNeedsTheSameTypeAndValue) {
+TEST(VariantTest, IdenticalNeedsTheSameTypeAndValue) {
   const auto a = std::make_shared<Plain>();
   const std::string text(30, 'a');
   // Decimals compare by value: 1.5 with scale 1 equals 1.50 with scale 2.
@@ -109,10 +110,11 @@ TEST(VariantTest, StrictEqualityNeedsTheSameTypeAndValue) {
                       Variant::Array({1, "c"}), Variant(a), Variant(std::make_shared<Plain>()));
 }
 
-TEST(VariantTest, PrintsTypeNameAndText) {
+TEST(VariantTest, DescribesTypeNameAndText) {
   std::ostringstream out;
-  out << Variant(5) << "|" << Variant("ab") << "|" << Variant::Null() << "|" << Variant::Array({1.5, true})
-      << "|" << Variant(Date{1e9});
+  for (const Variant& value : {Variant(5), Variant("ab"), Variant::Null(), Variant::Array({1.5, true})})
+    out << Describe(value) << "|";
+  PrintTo(Variant(Date{1e9}), &out);
   EXPECT_EQ(out.str(), "Integer 5|String \"ab\"|Null|Variant() {Double 1.5, Boolean True}|Date (error 6)");
 }
 

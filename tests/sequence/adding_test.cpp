@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/tavrix_expect.hpp"
+#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
 
 namespace quenlo {
@@ -13,9 +14,9 @@ TEST(TavrixAddMap, KeysAreAddedWithANullValueAddFirstAlwaysFirst) {
   const TavrixPtr map = Make(KindMap, {2, "a"});
   EXPECT_TRUE(map->AddLast("b").IsEmpty());
   EXPECT_TRUE(map->AddFirst("c").IsEmpty());  // first, also before a number key
-  EXPECT_EQ(KeysOf(*map), (Values{"c", 2, "a", "b"}));
+  EXPECT_IDENTICAL(KeysOf(*map), (Values{"c", 2, "a", "b"}));
   map->Item("c", 1);
-  EXPECT_EQ(ElementsOf(*map), (Values{1, Variant::Null(), Variant::Null(), Variant::Null()}));
+  EXPECT_IDENTICAL(ElementsOf(*map), (Values{1, Variant::Null(), Variant::Null(), Variant::Null()}));
 
   ExpectError([&] { map->AddLast("a"); }, ErrDuplicateValue);
   ExpectError([&] { map->AddFirst(3); }, ErrDuplicateValue);  // a number is looked up as a position
@@ -23,7 +24,7 @@ TEST(TavrixAddMap, KeysAreAddedWithANullValueAddFirstAlwaysFirst) {
   ExpectError([&] { map->AddFirst(Variant::Array({1})); }, err::kTypeMismatch);
   map->AddLast("7");
   ExpectError([&] { map->AddFirst(7); }, err::kDuplicateKey);  // no position 7, but the text is a key
-  EXPECT_EQ(KeysOf(*map), (Values{"c", 2, "a", "b", "7"}));
+  EXPECT_IDENTICAL(KeysOf(*map), (Values{"c", 2, "a", "b", "7"}));
 }
 
 TEST(TavrixAddArray, AddLastKeysByPositionUnlessTakenAddFirstKeysOnlyOnAnEmptyArray) {
@@ -31,17 +32,17 @@ TEST(TavrixAddArray, AddLastKeysByPositionUnlessTakenAddFirstKeysOnlyOnAnEmptyAr
   EXPECT_TRUE(array->AddFirst("one").IsEmpty());
   EXPECT_TRUE(array->AddLast("two").IsEmpty());
   array->AddFirst("zero");
-  EXPECT_EQ(ElementsOf(*array), (Values{"zero", "one", "two"}));
-  EXPECT_EQ(array->Item("1"), Variant("one"));
+  EXPECT_IDENTICAL(ElementsOf(*array), (Values{"zero", "one", "two"}));
+  EXPECT_IDENTICAL(array->Item("1"), Variant("one"));
   EXPECT_FALSE(HasKey(*array, "3"));
 
   const TavrixPtr unbounded = Make(KindUnboundedArray, {"a", "b", "c"});
   unbounded->Remove(1);
   unbounded->AddLast("d");  // "3" still belongs to "c"
   for (int i = 5; i <= 12; ++i) unbounded->AddLast(i);
-  EXPECT_EQ(ElementsOf(*unbounded), (Values{"b", "c", "d", 5, 6, 7, 8, 9, 10, 11, 12}));
-  EXPECT_EQ(unbounded->Item("3"), Variant("c"));
-  EXPECT_EQ(unbounded->Item("11"), Variant(12));  // the count plus 1
+  EXPECT_IDENTICAL(ElementsOf(*unbounded), (Values{"b", "c", "d", 5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_IDENTICAL(unbounded->Item("3"), Variant("c"));
+  EXPECT_IDENTICAL(unbounded->Item("11"), Variant(12));  // the count plus 1
 }
 
 TEST(TavrixInsert, PlacesBeforeAnExistingElementWithoutAKey) {
@@ -51,7 +52,7 @@ TEST(TavrixInsert, PlacesBeforeAnExistingElementWithoutAKey) {
   array->AddLast("b");
   array->Insert(1, "first");
   array->Insert("2", "before b");  // a text names a key
-  EXPECT_EQ(ElementsOf(*array), (Values{"first", "a", "before b", "b"}));
+  EXPECT_IDENTICAL(ElementsOf(*array), (Values{"first", "a", "before b", "b"}));
   ExpectError([&] { array->Insert("none", "x"); }, err::kInvalidProcedureCall);
   EXPECT_EQ(array->Length(), 4);
 }
@@ -68,7 +69,7 @@ TEST(TavrixAddArray, TheBoundLimitsEveryAdditionAgainAfterRemoveAll) {
     array->AddFirst("x");
     array->Insert(1, "y");
   }
-  EXPECT_EQ(ElementsOf(*array), (Values{"y", "x"}));
+  EXPECT_IDENTICAL(ElementsOf(*array), (Values{"y", "x"}));
 }
 
 TEST(TavrixSequence, KindsThatRefuseAddingAndRemoving) {
@@ -84,7 +85,7 @@ TEST(TavrixSequence, KindsThatRefuseAddingAndRemoving) {
   }
   const TavrixPtr map = Make(KindMap, {"a"});
   ExpectError([&] { map->Insert(1, "b"); }, ErrInvalidOperation);
-  EXPECT_EQ(KeysOf(*map), Values{"a"});
+  EXPECT_IDENTICAL(KeysOf(*map), Values{"a"});
 }
 
 }  // namespace

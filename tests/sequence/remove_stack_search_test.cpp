@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/tavrix_expect.hpp"
+#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
 
 namespace quenlo {
@@ -22,16 +23,16 @@ TEST(TavrixRemove, ByPositionOrKeyKeepingTheOtherKeys) {
   const TavrixPtr array = Make(KindUnboundedArray, {10, 20, 30});
   EXPECT_TRUE(array->Remove().IsEmpty());
   array->Remove("3");
-  EXPECT_EQ(ElementsOf(*array), Values{20});
-  EXPECT_EQ(array->Item("2"), Variant(20));
+  EXPECT_IDENTICAL(ElementsOf(*array), Values{20});
+  EXPECT_IDENTICAL(array->Item("2"), Variant(20));
 
   const TavrixPtr map = MapOf("a", 1, "b", 2, "c", 3);
   map->Remove("b");
   map->Remove(1);
   ExpectError([&] { map->Remove("z"); }, err::kInvalidProcedureCall);
   ExpectError([&] { map->Remove(2); }, err::kSubscriptOutOfRange);
-  EXPECT_EQ(KeysOf(*map), Values{"c"});
-  EXPECT_EQ(ElementsOf(*map), Values{3});  // Keys and Values stay parallel
+  EXPECT_IDENTICAL(KeysOf(*map), Values{"c"});
+  EXPECT_IDENTICAL(ElementsOf(*map), Values{3});  // Keys and Values stay parallel
   ExpectError([&] { Make(KindUnboundedArray)->Remove(); }, err::kSubscriptOutOfRange);
 }
 
@@ -43,7 +44,7 @@ TEST(TavrixRemove, RemoveAllReleasesOnlyWhatNothingElseHolds) {
   EXPECT_TRUE(dropped.expired());
   kept->Item(1, "still usable");
   map->AddLast("kept");
-  EXPECT_EQ(KeysOf(*map), Values{"kept"});
+  EXPECT_IDENTICAL(KeysOf(*map), Values{"kept"});
 }
 
 TEST(TavrixStackQueue, OrderIdentityAndEmptiness) {
@@ -51,8 +52,8 @@ TEST(TavrixStackQueue, OrderIdentityAndEmptiness) {
   const TavrixPtr queue = Make(KindQueue, {1, 2, 3});
   EXPECT_EQ(stack->Find(3), 1);  // position 1 leaves next
   EXPECT_EQ(queue->Find(3), 3);
-  for (int i = 3; i >= 1; --i) EXPECT_EQ(stack->Pop(), Variant(i));
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(queue->Pop(), Variant(i));
+  for (int i = 3; i >= 1; --i) EXPECT_IDENTICAL(stack->Pop(), Variant(i));
+  for (int i = 1; i <= 3; ++i) EXPECT_IDENTICAL(queue->Pop(), Variant(i));
   ExpectError([&] { stack->Pop(); }, ErrSubscriptOutOfRange);
   ExpectError([&] { queue->Pop(); }, ErrSubscriptOutOfRange);
 
@@ -61,7 +62,7 @@ TEST(TavrixStackQueue, OrderIdentityAndEmptiness) {
   EXPECT_EQ(stack->Pop().ObjectAs<Tavrix>(), nested);
   for (const Variant& value : {Variant(), Variant::Null(), Variant::Array({1, "two"})}) queue->Push(value);
   EXPECT_TRUE(queue->Pop().IsEmpty() && queue->Pop().IsNull());
-  EXPECT_EQ(queue->Pop(), Variant::Array({1, "two"}));
+  EXPECT_IDENTICAL(queue->Pop(), Variant::Array({1, "two"}));
   for (const TavrixKind kind :
        {KindMap, KindBoundedArray, KindUnboundedArray, KindVariant, KindNil, KindSet}) {
     ExpectError([&] { Make(kind)->Push(1); }, ErrInvalidOperation);

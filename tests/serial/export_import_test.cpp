@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "expect_identical.hpp"
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/error_number.hpp"
@@ -45,7 +46,7 @@ TEST_F(ExportImport, WritesAndReadsWindows1252Bytes) {
   // The five unassigned bytes come back as the control characters of the same number.
   WriteFileBytes(Path("c1.qo"), "\\11000\\[\\8\\\x81\x8D\x8F\x90\x9D]");
   read->Import(Path("c1.qo"));
-  EXPECT_EQ(read->Item(1), Variant("\u0081\u008D\u008F\u0090\u009D"));
+  EXPECT_IDENTICAL(read->Item(1), Variant("\u0081\u008D\u008F\u0090\u009D"));
   read->Export(Path("c1.qo"));
   EXPECT_EQ(Bytes("c1.qo"), "\\11000\\[\\8\\\x81\x8D\x8F\x90\x9D]");
 }
@@ -112,7 +113,7 @@ TEST_F(ExportImport, ReadsALargeFileWholeWithEveryLineBreak) {
   EXPECT_EQ(Bytes("large.qo"), array->GetObjectString());
   const TavrixPtr read = Tavrix::Create();
   read->Import(Path("large.qo"));
-  EXPECT_EQ(read->Item(1), Variant(value));
+  EXPECT_IDENTICAL(read->Item(1), Variant(value));
 }
 
 TEST_F(ExportImport, ReportsFileErrorsAndKeepsTheContainer) {

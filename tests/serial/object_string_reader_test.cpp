@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "expect_identical.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
 #include "serial/serial_support.hpp"
@@ -76,8 +77,8 @@ TEST(ObjectStringReader, ReadsEachTextAsTheWriterWouldWriteItBack) {
 
 TEST(ObjectStringReader, ReadsWhatTheWrittenTextCannotShow) {
   const TavrixPtr map = Read(R"(\11000\{5: \2\1})");
-  EXPECT_EQ(map->GetKeys()->Item(1), Variant("5"));
-  EXPECT_EQ(map->Item("5"), Variant::Integer(1));
+  EXPECT_IDENTICAL(map->GetKeys()->Item(1), Variant("5"));
+  EXPECT_IDENTICAL(map->Item("5"), Variant::Integer(1));
 
   const TavrixPtr target = MakeTarget();
   target->SetObjectString(serial_test::ArrayOf({1}, KindBoundedArray)->GetObjectString());

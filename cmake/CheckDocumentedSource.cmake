@@ -1,0 +1,17 @@
+# Fails unless the first ```cpp block of the Markdown file DOC is the source file SOURCE from
+# its first #include on, so that a program shown in the documentation is the one that is built.
+file(READ ${DOC} doc)
+file(READ ${SOURCE} source)
+string(FIND "${doc}" "```cpp\n" start)
+if(start EQUAL -1)
+  message(FATAL_ERROR "${DOC} holds no cpp block")
+endif()
+math(EXPR start "${start} + 7")
+string(SUBSTRING "${doc}" ${start} -1 doc)
+string(FIND "${doc}" "```" stop)
+string(SUBSTRING "${doc}" 0 ${stop} shown)
+string(FIND "${source}" "#include" first_include)
+string(SUBSTRING "${source}" ${first_include} -1 built)
+if(NOT shown STREQUAL built)
+  message(FATAL_ERROR "the program shown in ${DOC} is not ${SOURCE}")
+endif()
