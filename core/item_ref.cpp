@@ -6,6 +6,7 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 

@@ -3,6 +3,7 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 

@@ -11,6 +11,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo::python {
 

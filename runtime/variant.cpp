@@ -14,6 +14,7 @@
 #include "quenlo/object.hpp"
 #include "runtime/number_compare.hpp"
 #include "runtime/number_text.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
