@@ -7,16 +7,63 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "core/kind_marks.hpp"
 #include "core/tree_walk.hpp"
+#include "quenlo/collection.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/json.hpp"
 
 namespace quenlo {
+
+// Fills the containers JSON describes as the object-string reader fills those it reads: straight
+// into their storage, looking each Map key up once, array elements without keys.
+class JsonContainerFiller {
+ public:
+  // A Map or an unbounded Array with room for `size` elements (a guess; 0 when unknown).
+  static TavrixPtr NewContainer(bool object, std::size_t size) {
+    TavrixPtr container = Tavrix::Create();
+    if (object) {
+      container->SetMap();
+    } else {
+      container->SetArray();
+    }
+    if (size > 0 && size <= kLargestReservation) {
+      container->values_->Reserve(static_cast<std::int32_t>(size));
+      if (object) container->keys_->Reserve(static_cast<std::int32_t>(size));
+    }
+    return container;
+  }
+
+  // Adds an element to an Array, or to a Map under `key`: a key given twice keeps its first place
+  // and takes the later value.
+  static void Add(Tavrix& container, std::string_view key, Variant value) {
+    Collection& values = *container.values_;
+    if (container.kind_ != KindMap) return values.Append(std::move(value));
+    try {
+      values.Append(Variant(), key);
+    } catch (const Error& error) {
+      if (error.Number() != err::kDuplicateKey) throw;
+      values.At(*values.FindKey(key)) = std::move(value);
+      return;
+    }
+    try {
+      container.keys_->Append(Variant::String(key));
+    } catch (...) {
+      values.RemoveAt(values.Count());
+      throw;
+    }
+    values.At(values.Count()) = std::move(value);
+  }
+
+ private:
+  static constexpr std::size_t kLargestReservation = 1 << 24;
+};
+
 namespace {
 
 using nlohmann::ordered_json;
@@ -79,6 +126,7 @@ class JsonBuilder {
 
   void Open(const Tavrix& container, std::int32_t /*level*/) {
     Json* slot = Place(EmptyValueOf(TreeWalk::KindOf(container)));
+    Reserve(*slot, container);
     open_.push_back(OpenContainer{slot, &container, 0});
   }
 
@@ -114,6 +162,16 @@ class JsonBuilder {
     if (kind == KindMap) return Json::object();
     if (kind == KindVariant || kind == KindNil) return nullptr;  // a Variant takes its value's place
     return Json::array();
+  }
+
+  static void Reserve(Json& slot, const Tavrix& container) {
+    if (slot.is_array()) {
+      slot.template get_ref<typename Json::array_t&>().reserve(static_cast<std::size_t>(container.Length()));
+    } else if constexpr (std::is_same_v<Json, ordered_json>) {
+      if (slot.is_object())
+        slot.template get_ref<ordered_json::object_t&>().reserve(
+            static_cast<std::size_t>(container.Length()));
+    }
   }
 
   // Puts a value where the innermost open container takes it, and returns where it went.
@@ -167,31 +225,10 @@ Variant UnsignedFromJson(std::uint64_t number) {
   return Variant::Long(static_cast<std::int32_t>(number));
 }
 
-// A new container for a JSON object or array.
-TavrixPtr ContainerFor(bool object) {
-  TavrixPtr container = Tavrix::Create();
-  if (object) {
-    container->SetMap();
-  } else {
-    container->SetArray();
-  }
-  return container;
-}
-
 // Raised before a container would be opened `open` levels deep.
 void RequireNestingWithinLimit(std::size_t open) {
   if (open > static_cast<std::size_t>(kMaxNestingDepth)) {
     RaiseRuntimeError(err::kOutOfStackSpace, "JSON nested deeper than 1,024 levels");
-  }
-}
-
-// Adds an element to a Map (under `key`; a key given twice keeps its first place and takes the
-// later value) or to an Array.
-void AddElement(Tavrix& container, std::string_view key, Variant value) {
-  if (container.Kind() == KindMap) {
-    container.Item(Variant::String(key), std::move(value));
-  } else {
-    container.AddLast(value);
   }
 }
 
@@ -205,7 +242,7 @@ class TreeFromValue {
       holder->Item(1, ScalarFromJson(json));
       return holder;
     }
-    TavrixPtr root = ContainerFor(json.is_object());
+    TavrixPtr root = JsonContainerFiller::NewContainer(json.is_object(), json.size());
     TreeFromValue builder;
     builder.open_.push_back(Open{&json, json.cbegin(), root.get()});
     builder.Run();
@@ -231,12 +268,12 @@ class TreeFromValue {
       const std::string_view key =
           open.value->is_object() ? std::string_view(member.key()) : std::string_view();
       if (!value.is_structured()) {
-        AddElement(*open.container, key, ScalarFromJson(value));
+        JsonContainerFiller::Add(*open.container, key, ScalarFromJson(value));
         continue;
       }
       RequireNestingWithinLimit(open_.size());
-      TavrixPtr nested = ContainerFor(value.is_object());
-      AddElement(*open.container, key, nested);
+      TavrixPtr nested = JsonContainerFiller::NewContainer(value.is_object(), value.size());
+      JsonContainerFiller::Add(*open.container, key, nested);
       open_.push_back(Open{&value, value.cbegin(), nested.get()});  // `open` is not used again
     }
   }
@@ -285,8 +322,9 @@ class TreeFromEvents {
     key_ = std::move(key);
     return true;
   }
-  bool start_object(std::size_t /*size*/) { return OpenContainer(true); }
-  bool start_array(std::size_t /*size*/) { return OpenContainer(false); }
+  // The reader of text does not know the size of a container before its end.
+  bool start_object(std::size_t /*unknown*/) { return OpenContainer(true); }
+  bool start_array(std::size_t /*unknown*/) { return OpenContainer(false); }
   bool end_object() { return CloseContainer(); }
   bool end_array() { return CloseContainer(); }
 
@@ -307,18 +345,18 @@ class TreeFromEvents {
       root_ = Tavrix::Create();
       root_->Item(1, std::move(value));
     } else {
-      AddElement(*open_.back(), key_, std::move(value));
+      JsonContainerFiller::Add(*open_.back(), key_, std::move(value));
     }
     return true;
   }
 
   bool OpenContainer(bool object) {
     RequireNestingWithinLimit(open_.size());
-    TavrixPtr container = ContainerFor(object);
+    TavrixPtr container = JsonContainerFiller::NewContainer(object, 0);
     if (open_.empty()) {
       root_ = container;
     } else {
-      AddElement(*open_.back(), key_, container);
+      JsonContainerFiller::Add(*open_.back(), key_, container);
     }
     open_.push_back(container.get());
     return true;

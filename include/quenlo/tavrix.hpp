@@ -246,6 +246,7 @@ class Tavrix final : public Object {
   // ---- core/: the walk over a tree, and reading ------------------------------------------
   friend class TreeWalk;
   friend class ObjectStringReader;
+  friend class JsonContainerFiller;
 
   // ---- core/: cycle collection ---------------------------------------------------------------
   friend class CycleCollector;
