@@ -265,7 +265,8 @@ std::string FirstCharacterLostInWindows1252(std::string_view text) {
   while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
   const std::string character(text.substr(at, FirstCharacterSize(text.substr(at))));
   return "the text holds \"" + character + "\" (character " + std::to_string(FileOffsetOf(text, at) + 1) +
-         "), which Windows-1252 cannot hold: it would be written as \"?\" (--encoding utf-8 keeps it)";
+         " of the object string), which Windows-1252 cannot hold and would write as \"?\" (--encoding utf-8 "
+         "keeps it)";
 }
 
 // Why the object string of `tree`, written in `encoding`, would not read back the same, or "".
