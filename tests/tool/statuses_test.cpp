@@ -1,4 +1,5 @@
 // The tool's exit statuses and the form of its messages.
+#include <algorithm>
 #include <string>
 #include <vector>
 
