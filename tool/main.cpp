@@ -92,45 +92,38 @@ struct CommandFailure {
   std::string message;
 };
 
+// `text` with its control characters (and, when `quotes`, its quotes and backslashes) written as
+// C escapes, so that it stays on one line.
+std::string Escaped(std::string_view text, bool quotes) {
+  std::string escaped;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      escaped += "\\n";
+    } else if (c == '\r') {
+      escaped += "\\r";
+    } else if (c == '\t') {
+      escaped += "\\t";
+    } else if (quotes && (c == '"' || c == '\\')) {
+      escaped += '\\';
+      escaped += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      constexpr char kHex[] = "0123456789abcdef";
+      escaped += "\\x";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0xF];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
 // A file name as printed: as it is, or between quotes with C escapes when it holds a control
 // character, a quote or a backslash, so that no name can forge a line of output.
 std::string Quoted(std::string_view name) {
-  bool plain = true;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') plain = false;
-  }
-  if (plain) return std::string(name);
-  std::string quoted = "\"";
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '\n':
-        quoted += "\\n";
-        break;
-      case '\r':
-        quoted += "\\r";
-        break;
-      case '\t':
-        quoted += "\\t";
-        break;
-      case '"':
-      case '\\':
-        quoted += '\\';
-        quoted += c;
-        break;
-      default:
-        if (byte < 0x20 || byte == 0x7F) {
-          constexpr char kHex[] = "0123456789abcdef";
-          quoted += "\\x";
-          quoted += kHex[byte >> 4];
-          quoted += kHex[byte & 0xF];
-        } else {
-          quoted += c;
-        }
-    }
-  }
-  return quoted + '"';
+  const std::string escaped = Escaped(name, true);
+  return escaped == name ? escaped : '"' + escaped + '"';
 }
 
 // Reading errors carry "at byte N" in their context, N counting the bytes of the text read.
@@ -143,15 +136,15 @@ struct Place {
 Place PlaceOf(const Error& error) {
   constexpr std::string_view kAtByte = "at byte ";
   const std::string& context = error.Context();
-  if (!context.starts_with(kAtByte)) return {std::nullopt, context};
+  if (!context.starts_with(kAtByte)) return {std::nullopt, Escaped(context, false)};
   std::size_t offset = 0;
   const char* digits = context.data() + kAtByte.size();
   const auto [end, failure] = std::from_chars(digits, context.data() + context.size(), offset);
-  if (failure != std::errc() || end == digits) return {std::nullopt, context};
+  if (failure != std::errc() || end == digits) return {std::nullopt, Escaped(context, false)};
   std::string_view rest(end, static_cast<std::size_t>(context.data() + context.size() - end));
   while (!rest.empty() && (rest.front() == ':' || rest.front() == ',' || rest.front() == ' '))
     rest.remove_prefix(1);
-  return {offset, std::string(rest)};
+  return {offset, Escaped(rest, false)};
 }
 
 // Maps an offset in the UTF-8 text read from a Windows-1252 file to the offset in the file:
@@ -281,8 +274,8 @@ std::string WhyNotReadable(const Tavrix& tree, std::string_view text, Encoding e
 void WriteObjectString(const std::string& path, const Tavrix& tree, Encoding encoding, const Output& output,
                        bool force) {
   std::string text = Convert(path, [&] { return tree.GetObjectString(); });
-  if (const std::string why = Convert(path, [&] { return WhyNotReadable(tree, text, encoding); });
-      !why.empty()) {
+  const std::string why = Escaped(Convert(path, [&] { return WhyNotReadable(tree, text, encoding); }), false);
+  if (!why.empty()) {
     if (!force) {
       throw CommandFailure{kFailure, Quoted(path) + ": the text would not read back the same: " + why +
                                          " (--force writes it anyway)"};

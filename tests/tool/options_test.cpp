@@ -90,6 +90,12 @@ TEST_F(QuenloTool, RefusesATextThatWouldNotReadBackUnlessForced) {
       << forced.err;
   EXPECT_EQ(ReadWhole(out),
             "\\11000\\{name: \\8\\Smith, Jo, items: \\11000\\[\\11000\\{id: \\3\\1, note: \\8\\a:b}]}");
+
+  // The reason stays on one line, whatever the keys hold.
+  const Outcome line_break = Run({"from-json", "-"}, R"({"a\nOK": "x,y"})");
+  EXPECT_EQ(line_break.status, 1);
+  EXPECT_NE(line_break.err.find("{a\\nOK}: the text holds"), std::string::npos) << line_break.err;
+  EXPECT_EQ(line_break.err.find('\n'), line_break.err.size() - 1) << line_break.err;
 }
 
 TEST_F(QuenloTool, RefusesCharactersWindows1252CannotHoldUnlessForcedOrUtf8) {
