@@ -301,6 +301,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
   // ---- core/: the walk over a tree, and reading ------------------------------------------
   friend class TreeWalk;
   friend class ObjectStringReader;
+  friend class JsonContainerFiller;
 
   // ---- core/: cycle collection ---------------------------------------------------------------
   friend class CycleCollector;

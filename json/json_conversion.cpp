@@ -1,0 +1,439 @@
+// Conversion between container trees and nlohmann/json values. Trees are walked with the shared
+// tree walk and JSON values with an explicit stack, so neither direction recurses, and each
+// member of a JSON object is appended without searching the object: both directions are linear.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "core/kind_marks.hpp"
+#include "core/tree_walk.hpp"
+#include "quenlo/collection.hpp"
+#include "quenlo/conversion.hpp"
+#include "quenlo/error.hpp"
+#include "quenlo/json.hpp"
+
+namespace quenlo {
+
+// Fills the containers JSON describes as the object-string reader fills those it reads: straight
+// into their storage, looking each Map key up once, array elements without keys.
+class JsonContainerFiller {
+ public:
+  // A Map or an unbounded Array with room for `size` elements (a guess; 0 when unknown).
+  static TavrixPtr NewContainer(bool object, std::size_t size) {
+    TavrixPtr container = Tavrix::Create();
+    if (object) {
+      container->SetMap();
+    } else {
+      container->SetArray();
+    }
+    if (size > 0 && size <= kLargestReservation) {
+      container->values_->Reserve(static_cast<std::int32_t>(size));
+      if (object) container->keys_->Reserve(static_cast<std::int32_t>(size));
+    }
+    return container;
+  }
+
+  // Adds an element to an Array, or to a Map under `key`: a key given twice keeps its first place
+  // and takes the later value.
+  static void Add(Tavrix& container, std::string_view key, Variant value) {
+    Collection& values = *container.values_;
+    if (container.kind_ != KindMap) return values.Append(std::move(value));
+    try {
+      values.Append(Variant(), key);
+    } catch (const Error& error) {
+      if (error.Number() != err::kDuplicateKey) throw;
+      values.At(*values.FindKey(key)) = std::move(value);
+      return;
+    }
+    try {
+      container.keys_->Append(Variant::String(key));
+    } catch (...) {
+      values.RemoveAt(values.Count());
+      throw;
+    }
+    values.At(values.Count()) = std::move(value);
+  }
+
+ private:
+  static constexpr std::size_t kLargestReservation = 1 << 24;
+};
+
+namespace {
+
+using nlohmann::ordered_json;
+using PlainJson = nlohmann::json;
+
+// ---- Tree to JSON -----------------------------------------------------------------------------
+
+template <class Json>
+Json NumberToJson(double number) {
+  return std::isfinite(number) ? Json(number) : Json(nullptr);
+}
+
+template <class Json>
+Json ScalarToJson(const Variant& value) {
+  switch (value.Type()) {
+    case vbEmpty:
+    case vbNull:
+      return nullptr;
+    case vbInteger:
+      return value.AsInteger();
+    case vbLong:
+      return value.AsLong();
+    case vbByte:
+      return value.AsByte();
+    case vbBoolean:
+      return value.AsBoolean();
+    case vbDouble:
+      return NumberToJson<Json>(value.AsDouble());
+    case vbSingle:
+      // Through its shortest text, so that 0.1 stays 0.1 rather than 0.100000001490116.
+      return std::isfinite(value.AsSingle()) ? Json(DoubleFromText(ConcatText(value))) : Json(nullptr);
+    case vbCurrency:
+    case vbDecimal:
+      return NumberToJson<Json>(CDbl(value));
+    case vbString:
+      return value.AsString();
+    default:  // Date, Error: their text; a Variant array raises Type mismatch
+      return ConcatText(value);
+  }
+}
+
+// Appends a member to an object whose keys are known to be distinct (a Map's keys are distinct
+// texts): at the end of an ordered object, without the linear search its operator[] makes.
+ordered_json* AppendMember(ordered_json::object_t& object, std::string key, ordered_json value) {
+  auto& members = static_cast<ordered_json::object_t::Container&>(object);
+  return &members.emplace_back(std::move(key), std::move(value)).second;
+}
+
+PlainJson* AppendMember(PlainJson::object_t& object, std::string key, PlainJson value) {
+  return &object.emplace(std::move(key), std::move(value)).first->second;
+}
+
+// Builds the JSON of a tree as the walk meets its containers and elements. Each open container
+// has a slot: an object or array to add to, or for a Variant-kind container the place its one
+// value takes.
+template <class Json>
+class JsonBuilder {
+ public:
+  Json Take() { return std::move(result_); }
+
+  void Open(const Tavrix& container, std::int32_t /*level*/) {
+    Json* slot = Place(EmptyValueOf(TreeWalk::KindOf(container)));
+    Reserve(*slot, container);
+    open_.push_back(OpenContainer{slot, &container, 0});
+  }
+
+  void Element(const Tavrix& container, std::int32_t position, std::int32_t /*level*/) {
+    open_.back().position = position;
+    if (TreeWalk::KindOf(container) == KindMap) key_ = ConcatText(TreeWalk::KeyAt(container, position));
+  }
+
+  void Scalar(const Variant& value) {
+    if (value.IsArray())
+      RaiseRuntimeError(err::kTypeMismatch, Path() + ": a Variant array, which JSON cannot hold");
+    Place(ScalarToJson<Json>(value));
+  }
+
+  void Reference(const Variant& value) {
+    if (!value.IsNothing()) {
+      RaiseRuntimeError(err::kTypeMismatch,
+                        Path() + ": a reference to an object or a cycle, which JSON cannot hold");
+    }
+    Place(nullptr);
+  }
+
+  void Close(const Tavrix& /*container*/, std::int32_t /*level*/) { open_.pop_back(); }
+
+ private:
+  struct OpenContainer {
+    Json* slot;
+    const Tavrix* container;
+    std::int32_t position;  // of the element being converted
+  };
+
+  static Json EmptyValueOf(TavrixKind kind) {
+    if (kind == KindMap) return Json::object();
+    if (kind == KindVariant || kind == KindNil) return nullptr;  // a Variant takes its value's place
+    return Json::array();
+  }
+
+  static void Reserve(Json& slot, const Tavrix& container) {
+    if (slot.is_array()) {
+      slot.template get_ref<typename Json::array_t&>().reserve(static_cast<std::size_t>(container.Length()));
+    } else if constexpr (std::is_same_v<Json, ordered_json>) {
+      if (slot.is_object())
+        slot.template get_ref<ordered_json::object_t&>().reserve(
+            static_cast<std::size_t>(container.Length()));
+    }
+  }
+
+  // Puts a value where the innermost open container takes it, and returns where it went.
+  Json* Place(Json value) {
+    if (open_.empty()) {
+      result_ = std::move(value);
+      return &result_;
+    }
+    Json& slot = *open_.back().slot;
+    if (slot.is_array()) {
+      slot.push_back(std::move(value));
+      return &slot.back();
+    }
+    if (slot.is_object()) {
+      return AppendMember(slot.template get_ref<typename Json::object_t&>(), std::move(key_),
+                          std::move(value));
+    }
+    slot = std::move(value);  // the value of a Variant-kind container
+    return &slot;
+  }
+
+  // The path of the element being converted, as FindUnreadableValue writes paths.
+  std::string Path() const {
+    std::string path;
+    for (const OpenContainer& open : open_) {
+      if (TreeWalk::KindOf(*open.container) == KindMap) {
+        path += '{' + ConcatText(TreeWalk::KeyAt(*open.container, open.position)) + '}';
+      } else {
+        path += '[' + std::to_string(open.position) + ']';
+      }
+    }
+    return path;
+  }
+
+  Json result_;
+  std::vector<OpenContainer> open_;
+  std::string key_;
+};
+
+// ---- JSON to tree -----------------------------------------------------------------------------
+
+Variant IntegerFromJson(std::int64_t number) {
+  if (number < std::numeric_limits<std::int32_t>::min() || number > std::numeric_limits<std::int32_t>::max())
+    return Variant::Double(static_cast<double>(number));
+  return Variant::Long(static_cast<std::int32_t>(number));
+}
+
+Variant UnsignedFromJson(std::uint64_t number) {
+  if (number > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+    return Variant::Double(static_cast<double>(number));
+  return Variant::Long(static_cast<std::int32_t>(number));
+}
+
+// Raised before a container would be opened `open` levels deep.
+void RequireNestingWithinLimit(std::size_t open) {
+  if (open > static_cast<std::size_t>(kMaxNestingDepth)) {
+    RaiseRuntimeError(err::kOutOfStackSpace, "JSON nested deeper than 1,024 levels");
+  }
+}
+
+// Builds the tree of a JSON value with a stack of the objects and arrays being read.
+template <class Json>
+class TreeFromValue {
+ public:
+  static TavrixPtr Build(const Json& json) {
+    if (!json.is_structured()) {
+      TavrixPtr holder = Tavrix::Create();
+      holder->Item(1, ScalarFromJson(json));
+      return holder;
+    }
+    TavrixPtr root = JsonContainerFiller::NewContainer(json.is_object(), json.size());
+    TreeFromValue builder;
+    builder.open_.push_back(Open{&json, json.cbegin(), root.get()});
+    builder.Run();
+    return root;
+  }
+
+ private:
+  struct Open {
+    const Json* value;
+    typename Json::const_iterator next;
+    Tavrix* container;
+  };
+
+  void Run() {
+    while (!open_.empty()) {
+      Open& open = open_.back();
+      if (open.next == open.value->cend()) {
+        open_.pop_back();
+        continue;
+      }
+      const auto member = open.next++;
+      const Json& value = member.value();
+      const std::string_view key =
+          open.value->is_object() ? std::string_view(member.key()) : std::string_view();
+      if (!value.is_structured()) {
+        JsonContainerFiller::Add(*open.container, key, ScalarFromJson(value));
+        continue;
+      }
+      RequireNestingWithinLimit(open_.size());
+      TavrixPtr nested = JsonContainerFiller::NewContainer(value.is_object(), value.size());
+      JsonContainerFiller::Add(*open.container, key, nested);
+      open_.push_back(Open{&value, value.cbegin(), nested.get()});  // `open` is not used again
+    }
+  }
+
+  static Variant ScalarFromJson(const Json& json) {
+    switch (json.type()) {
+      case Json::value_t::boolean:
+        return Variant::Boolean(json.template get<bool>());
+      case Json::value_t::number_integer:
+        return IntegerFromJson(json.template get<std::int64_t>());
+      case Json::value_t::number_unsigned:
+        return UnsignedFromJson(json.template get<std::uint64_t>());
+      case Json::value_t::number_float:
+        return Variant::Double(json.template get<double>());
+      case Json::value_t::string:
+        return Variant::String(json.template get_ref<const std::string&>());
+      case Json::value_t::binary:
+        RaiseRuntimeError(err::kTypeMismatch, "a JSON binary value, which no Variant holds");
+      default:  // null; objects and arrays are containers
+        return Variant::Null();
+    }
+  }
+
+  std::vector<Open> open_;
+};
+
+// Builds a tree from the events of nlohmann's reader, which reads without recursion.
+class TreeFromEvents {
+ public:
+  using Json = ordered_json;
+
+  TavrixPtr Take() { return std::move(root_); }
+
+  bool null() { return Add(Variant::Null()); }
+  bool boolean(bool value) { return Add(Variant::Boolean(value)); }
+  bool number_integer(Json::number_integer_t value) { return Add(IntegerFromJson(value)); }
+  bool number_unsigned(Json::number_unsigned_t value) { return Add(UnsignedFromJson(value)); }
+  bool number_float(Json::number_float_t value, const std::string& /*text*/) {
+    return Add(Variant::Double(value));
+  }
+  bool string(std::string& value) { return Add(Variant::String(value)); }
+  bool binary(Json::binary_t& /*value*/) {
+    RaiseRuntimeError(err::kTypeMismatch, "a JSON binary value, which no Variant holds");
+  }
+  bool key(std::string& key) {
+    key_ = std::move(key);
+    return true;
+  }
+  // The reader of text does not know the size of a container before its end.
+  bool start_object(std::size_t /*unknown*/) { return OpenContainer(true); }
+  bool start_array(std::size_t /*unknown*/) { return OpenContainer(false); }
+  bool end_object() { return CloseContainer(); }
+  bool end_array() { return CloseContainer(); }
+
+  bool parse_error(std::size_t position, const std::string& /*last_token*/,
+                   const nlohmann::detail::exception& error) {
+    std::string why = error.what();
+    if (const std::size_t end = why.find("] ");
+        why.starts_with("[json.exception.") && end != std::string::npos)
+      why.erase(0, end + 2);
+    // nlohmann counts the bytes read, the one that failed included.
+    const std::size_t offset = position > 0 ? position - 1 : 0;
+    RaiseRuntimeError(err::kInvalidProcedureCall, "at byte " + std::to_string(offset) + ": not JSON: " + why);
+  }
+
+ private:
+  bool Add(Variant value) {
+    if (open_.empty()) {
+      root_ = Tavrix::Create();
+      root_->Item(1, std::move(value));
+    } else {
+      JsonContainerFiller::Add(*open_.back(), key_, std::move(value));
+    }
+    return true;
+  }
+
+  bool OpenContainer(bool object) {
+    RequireNestingWithinLimit(open_.size());
+    TavrixPtr container = JsonContainerFiller::NewContainer(object, 0);
+    if (open_.empty()) {
+      root_ = container;
+    } else {
+      JsonContainerFiller::Add(*open_.back(), key_, container);
+    }
+    open_.push_back(container.get());
+    return true;
+  }
+
+  bool CloseContainer() {
+    open_.pop_back();
+    return true;
+  }
+
+  TavrixPtr root_;
+  std::vector<Tavrix*> open_;
+  std::string key_;
+};
+
+template <class Json>
+Json TreeToJsonOf(const Tavrix& tree) {
+  return TranslateErrors([&] {
+    JsonBuilder<Json> builder;
+    TreeWalk::Run(tree, builder);
+    return builder.Take();
+  });
+}
+
+template <class Json>
+TavrixPtr TreeFromJsonOf(const Json& json) {
+  return TranslateErrors([&] { return TreeFromValue<Json>::Build(json); });
+}
+
+}  // namespace
+
+ordered_json TreeToOrderedJson(const Tavrix& tree) {
+  return TreeToJsonOf<ordered_json>(tree);
+}
+
+nlohmann::json TreeToJson(const Tavrix& tree) {
+  return TreeToJsonOf<PlainJson>(tree);
+}
+
+TavrixPtr TreeFromJson(const ordered_json& json) {
+  return TreeFromJsonOf(json);
+}
+
+TavrixPtr TreeFromJson(const nlohmann::json& json) {
+  return TreeFromJsonOf(json);
+}
+
+TavrixPtr TreeFromJsonText(std::string_view text) {
+  return TranslateErrors([&] {
+    TreeFromEvents events;
+    ordered_json::sax_parse(text, &events);
+    return events.Take();
+  });
+}
+
+void to_json(ordered_json& json, const Tavrix& tree) {
+  json = TreeToOrderedJson(tree);
+}
+
+void to_json(nlohmann::json& json, const Tavrix& tree) {
+  json = TreeToJson(tree);
+}
+
+void to_json(ordered_json& json, const TavrixPtr& tree) {
+  json = tree ? TreeToOrderedJson(*tree) : ordered_json(nullptr);
+}
+
+void to_json(nlohmann::json& json, const TavrixPtr& tree) {
+  json = tree ? TreeToJson(*tree) : nlohmann::json(nullptr);
+}
+
+void from_json(const ordered_json& json, TavrixPtr& tree) {
+  tree = TreeFromJson(json);
+}
+
+void from_json(const nlohmann::json& json, TavrixPtr& tree) {
+  tree = TreeFromJson(json);
+}
+
+}  // namespace quenlo
