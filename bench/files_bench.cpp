@@ -45,7 +45,7 @@ TavrixPtr ProseTree() {
     std::string paragraph;
     for (int sentence = 0; sentence < 4; ++sentence) {
       if (sentence > 0) paragraph += ' ';
-      paragraph += kSentences[(index + sentence) % std::size(kSentences)];
+      paragraph += kSentences[static_cast<std::size_t>(index + sentence) % std::size(kSentences)];
     }
     map->Item("p" + std::to_string(index), paragraph);
   }
