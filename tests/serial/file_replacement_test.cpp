@@ -45,6 +45,7 @@ using serial_test::ErrorNumberOfChild;
 using serial_test::ErrorNumberUnprivileged;
 using serial_test::ExpectError;
 using serial_test::kNobody;
+using serial_test::LimitFileSize;
 using serial_test::MakeKind;
 using serial_test::StartChild;
 
@@ -60,13 +61,6 @@ mode_t ModeOf(const std::string& path) {
 
 bool IsRoot() {
   return ::geteuid() == 0;
-}
-
-// In a child process: a write past `bytes` then fails as on a full disk.
-void LimitFileSize(rlim_t bytes) {
-  std::signal(SIGXFSZ, SIG_IGN);
-  const rlimit limit{bytes, bytes};
-  ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 using FileModesAndOwners = serial_test::ScratchFolder;
