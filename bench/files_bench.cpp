@@ -8,6 +8,7 @@
 // five times, the repetitions of all cases interleaved in random order, and the median is
 // reported (CPU time, as Google Benchmark measures by default).
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -44,7 +45,7 @@ TavrixPtr ProseTree() {
     std::string paragraph;
     for (int sentence = 0; sentence < 4; ++sentence) {
       if (sentence > 0) paragraph += ' ';
-      paragraph += kSentences[(index + sentence) % std::size(kSentences)];
+      paragraph += kSentences[static_cast<std::size_t>(index + sentence) % std::size(kSentences)];
     }
     map->Item("p" + std::to_string(index), paragraph);
   }
@@ -77,10 +78,13 @@ const Document& CachedDocument(std::string_view name) {
   return documents[name == "bench_document" ? 0 : 1];
 }
 
-void WriteWithFwrite(const std::string& path, std::string_view bytes) {
+// With `flush`, the bytes are also flushed to disk before the file is closed, as Export does
+// before it renames its file over the target.
+void WriteWithFwrite(const std::string& path, std::string_view bytes, bool flush = false) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot open " + path);
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (flush) written = written && std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
   if (std::fclose(file) != 0 || !written) throw std::runtime_error("cannot write " + path);
 }
 
@@ -105,9 +109,9 @@ void ExportQuenlo(benchmark::State& state, std::string_view name) {
   CountBytes(state, document);
 }
 
-void ExportFwrite(benchmark::State& state, std::string_view name) {
+void ExportFwrite(benchmark::State& state, std::string_view name, bool flush) {
   const Document& document = CachedDocument(name);
-  for (auto _ : state) WriteWithFwrite(document.path + ".out", document.file_bytes);
+  for (auto _ : state) WriteWithFwrite(document.path + ".out", document.file_bytes, flush);
   CountBytes(state, document);
 }
 
@@ -175,7 +179,8 @@ void RegisterCases() {
     benchmark::RegisterBenchmark(("convert/" + name + "/to_windows1252").c_str(), ToWindows1252, name);
     benchmark::RegisterBenchmark(("convert/" + name + "/to_utf8").c_str(), ToUtf8, name);
     benchmark::RegisterBenchmark(("export/" + name + "/quenlo").c_str(), ExportQuenlo, name);
-    benchmark::RegisterBenchmark(("export/" + name + "/fwrite").c_str(), ExportFwrite, name);
+    benchmark::RegisterBenchmark(("export/" + name + "/fwrite").c_str(), ExportFwrite, name, false);
+    benchmark::RegisterBenchmark(("export/" + name + "/fwrite_fsync").c_str(), ExportFwrite, name, true);
     benchmark::RegisterBenchmark(("import/" + name + "/quenlo").c_str(), ImportQuenlo, name);
     benchmark::RegisterBenchmark(("import/" + name + "/fread").c_str(), ImportFread, name);
   }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -278,45 +279,50 @@ int CreateBeside(const std::string& folder, std::string& beside) {
 }
 
 // The process's file mode creation mask, or none when the system does not tell it: reading it
-// with umask() would change it for a moment under every other thread.
+// with umask() would change it for a moment under every other thread. Without it a new file
+// stays readable by its owner alone.
 std::optional<mode_t> CurrentUmask() {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);) {
-    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    if (line.rfind("Umask:", 0) != 0) continue;
+    const std::size_t digits = line.find_first_not_of(" \t", 6);
+    unsigned mask = 0;
+    const char* end = line.data() + line.size();
+    if (digits == std::string::npos || std::from_chars(line.data() + digits, end, mask, 8).ptr != end) break;
+    return static_cast<mode_t>(mask);
   }
   return std::nullopt;
 }
 
-// Gives the new file the former file's owner, group and mode where this process may set them,
-// or a new file's usual mode; returns 0 or the errno of the failure. The owner and group go
-// first, since changing them may clear the set-user-ID and set-group-ID bits.
-int TakeOverAttributes(int descriptor, const struct stat* former) {
-  if (former == nullptr) {
-    const std::optional<mode_t> mask = CurrentUmask();
-    if (!mask) return 0;  // it stays readable by its owner alone
-    return ::fchmod(descriptor, 0666 & ~*mask) == 0 ? 0 : errno;
-  }
+// Gives the new file the former file's owner and group where this process may set them, and
+// returns the mode the new file is to have: the former file's, or a new file's usual mode.
+mode_t TakeOverOwnerAndGroup(int descriptor, const struct stat* former) {
+  if (former == nullptr) return 0666 & ~CurrentUmask().value_or(077);
   mode_t mode = former->st_mode & 07777;
-  if (::fchown(descriptor, former->st_uid, former->st_gid) != 0) {
+  if (::fchown(descriptor, former->st_uid, static_cast<gid_t>(-1)) != 0) {
     mode &= ~mode_t{S_ISUID};  // never a set-user-ID file of another owner
-    if (::fchown(descriptor, static_cast<uid_t>(-1), former->st_gid) != 0) {
-      // The file's group is now one whose members were "others" to the former file: they get
-      // no more than the others' rights.
-      mode = (mode & ~mode_t{S_ISGID | S_IRWXG}) | ((mode & S_IRWXO) << 3);
-    }
   }
-  return ::fchmod(descriptor, mode) == 0 ? 0 : errno;
+  if (::fchown(descriptor, static_cast<uid_t>(-1), former->st_gid) != 0) {
+    // The file's group is one whose members were "others" to the former file: they get no more
+    // than the others' rights.
+    mode = (mode & ~mode_t{S_ISGID | S_IRWXG}) | ((mode & S_IRWXO) << 3);
+  }
+  return mode;
 }
 
 // Writes the content to a new file beside the target, then renames it over the target, so
 // that readers see the former content or the whole new one. `former` is the target's status
 // when it exists. The new file is readable by its owner alone from its creation and has the
-// target's owner, group and mode before a byte is written.
+// target's owner, group and mode before a byte is written (the owner and group first, since
+// changing them clears the set-ID bits).
 void ReplaceFile(const std::string& target, std::string_view bytes, const struct stat* former) {
   std::string beside;
   FileDescriptor file(CreateBeside(FolderOf(target), beside));
-  int error = TakeOverAttributes(file.Get(), former);
+  const mode_t mode = TakeOverOwnerAndGroup(file.Get(), former);
+  int error = ::fchmod(file.Get(), mode) == 0 ? 0 : errno;
   if (error == 0) error = WriteAll(file.Get(), bytes);
+  // A write without root's rights clears the set-ID bits again: they are set once more.
+  if (error == 0 && (mode & (S_ISUID | S_ISGID)) != 0 && ::fchmod(file.Get(), mode) != 0) error = errno;
   if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
   if (const int close_error = file.Close(); error == 0) error = close_error;
   if (error == 0 && ::rename(beside.c_str(), target.c_str()) != 0) error = errno;
@@ -410,11 +416,15 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
   });
 }
 
+// ASCII is the same in both encodings: such a text needs no converted copy.
 std::string ReadTextFile(const std::string& Filename) {
-  return Windows1252ToUtf8(ReadFileBytes(Filename));
+  std::string bytes = ReadFileBytes(Filename);
+  if (AsciiRunLength(bytes) == bytes.size()) return bytes;
+  return Windows1252ToUtf8(bytes);
 }
 
 void WriteTextFile(std::string_view text, const std::string& Filename) {
+  if (AsciiRunLength(text) == text.size()) return WriteFileBytes(Filename, text);
   WriteFileBytes(Filename, Utf8ToWindows1252(text));
 }
 

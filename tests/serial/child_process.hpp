@@ -3,9 +3,11 @@
 #pragma once
 
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <functional>
 
 #include "runtime/error_number.hpp"
@@ -50,6 +52,13 @@ inline int ErrorNumberOfChild(pid_t child) {
 /// The number of the error `body` raises (0 for none) in a child process.
 inline int ErrorNumberInChild(const std::function<void()>& body, Rights rights = Rights::kKept) {
   return ErrorNumberOfChild(StartChild(body, rights));
+}
+
+/// In a child process: a write past `bytes` then fails as on a full disk.
+inline void LimitFileSize(rlim_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{bytes, bytes};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 /// The number of the error `body` raises when a user without root's rights runs it.

@@ -1,11 +1,9 @@
 // Export and Import: Windows-1252 bytes on disk, replacing writes, whole-file reads, errors.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -63,15 +61,11 @@ TEST_F(ExportImport, ReplacesTheFileOnlyWithTheWholeNewText) {
   fs::create_directory(folder_ / "dir.qo");
   const TavrixPtr big = serial_test::ArrayOf({std::string(100000, 'x')});
   ExpectError(9, [&] { Tavrix::Create()->Export(Path("data.qo")); });
-  rlimit former_limit{};
-  ::getrlimit(RLIMIT_FSIZE, &former_limit);
-  const auto former_handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small_limit = former_limit;
-  small_limit.rlim_cur = 4096;
-  ::setrlimit(RLIMIT_FSIZE, &small_limit);
-  ExpectError(61, [&] { big->Export(Path("data.qo")); });
-  ::setrlimit(RLIMIT_FSIZE, &former_limit);
-  std::signal(SIGXFSZ, former_handler);
+  EXPECT_EQ(serial_test::ErrorNumberInChild([&] {
+              serial_test::LimitFileSize(4096);
+              big->Export(Path("data.qo"));
+            }),
+            61);
   ExpectError(76, [&] { big->Export(Path("missing/data.qo")); });
   ExpectError(75, [&] { big->Export(Path("dir.qo")); });
   EXPECT_EQ(Bytes("data.qo"), "former");

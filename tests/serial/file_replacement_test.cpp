@@ -45,6 +45,7 @@ using serial_test::ErrorNumberOfChild;
 using serial_test::ErrorNumberUnprivileged;
 using serial_test::ExpectError;
 using serial_test::kNobody;
+using serial_test::LimitFileSize;
 using serial_test::MakeKind;
 using serial_test::StartChild;
 
@@ -60,13 +61,6 @@ mode_t ModeOf(const std::string& path) {
 
 bool IsRoot() {
   return ::geteuid() == 0;
-}
-
-// In a child process: a write past `bytes` then fails as on a full disk.
-void LimitFileSize(rlim_t bytes) {
-  std::signal(SIGXFSZ, SIG_IGN);
-  const rlimit limit{bytes, bytes};
-  ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 using FileModesAndOwners = serial_test::ScratchFolder;
@@ -107,7 +101,8 @@ TEST_F(FileModesAndOwners, RootExportingOverAnotherUsersFileLeavesItTheirs) {
 
 // A user who may write a file through its "others" rights but may not keep its owner or group:
 // the new file is the writer's, its group gets no more than the others' rights, and no
-// set-user-ID or set-group-ID bit passes to the writer.
+// set-user-ID or set-group-ID bit passes to the writer. An owner outside the file's group
+// keeps the file and its set-user-ID bit.
 TEST_F(FileModesAndOwners, AWriterWhoCannotKeepTheGroupGivesItOnlyTheOthersRights) {
   if (!IsRoot()) GTEST_SKIP() << "needs a file of another user and group";
   fs::permissions(folder_, fs::perms::all);
@@ -118,6 +113,14 @@ TEST_F(FileModesAndOwners, AWriterWhoCannotKeepTheGroupGivesItOnlyTheOthersRight
   EXPECT_EQ(status.st_uid, static_cast<uid_t>(kNobody));
   EXPECT_EQ(status.st_mode & 07777, 0622u);
   EXPECT_EQ(Bytes("shared.qo"), "\\11000\\{}");
+
+  // The owner of a file whose group it is not in keeps it, and its set-user-ID bit.
+  WriteFileBytes(Path("own.qo"), "former");
+  ASSERT_EQ(::chown(Path("own.qo").c_str(), kNobody, 0), 0);
+  ASSERT_EQ(::chmod(Path("own.qo").c_str(), 04750), 0);
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { MakeKind(KindMap)->Export(Path("own.qo")); }), 0);
+  EXPECT_EQ(StatusOf(Path("own.qo")).st_uid, static_cast<uid_t>(kNobody));
+  EXPECT_EQ(ModeOf(Path("own.qo")), 04700u);
 }
 
 using SymbolicLinks = serial_test::ScratchFolder;
