@@ -17,6 +17,7 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/json.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
