@@ -68,11 +68,11 @@ TEST(ItemRef, AFailedStepRaisesItsErrorWithThePathInContext) {
   const Error missing_key = ErrorOf([&] { Variant v = (*tree)["a"]["zz"][1]; });
   EXPECT_EQ(missing_key.Number(), err::kInvalidProcedureCall);
   EXPECT_EQ(missing_key.Description(), "Invalid procedure call or argument");
-  EXPECT_EQ(missing_key.Context(), "[\"a\"][\"zz\"]");
+  EXPECT_EQ(missing_key.Context(), "[\"a\"][\"zz\"]: no item has the key \"zz\"");
 
   const Error missing_position = ErrorOf([&] { Variant v = (*tree)["a"]["b"][7]; });
   EXPECT_EQ(missing_position.Number(), err::kSubscriptOutOfRange);
-  EXPECT_EQ(missing_position.Context(), "[\"a\"][\"b\"][7]");
+  EXPECT_EQ(missing_position.Context(), "[\"a\"][\"b\"][7]: no item at position 7 of 2");
 
   const Error not_a_container = ErrorOf([&] { (*tree)["a"]["b"][1]["q"] = 1; });
   EXPECT_EQ(not_a_container.Number(), err::kObjectRequired);
