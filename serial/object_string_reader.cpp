@@ -540,57 +540,72 @@ class ObjectStringReader {
 
   // Reads the frame's elements in text order until one is a nested container, whose opening
   // mark's index it returns (the frame goes on after that container's closing mark), or to the
-  // end of the level (kNoMatch). A Map's value stands two tokens after its key and the token
-  // between is not read; separators and closing marks are passed over wherever they stand.
-  std::size_t Walk(Frame& frame) {
+  // end of the level (kNoMatch).
+  std::size_t Walk(Frame& frame) { return frame.keys != nullptr ? WalkMap(frame) : WalkSequence(frame); }
+
+  // Entries "key: value": the value stands two tokens after its key, and the token between is
+  // not read. Separators and "}" are passed over wherever they stand. The frame's fields are
+  // copied, as the calls made here could otherwise change them for all the compiler knows.
+  std::size_t WalkMap(Frame& frame) {
     const Level level = frame.level;
+    Collection& values = *frame.values;
+    Collection& keys = *frame.keys;
     std::size_t at = frame.at;
     while (at < level.end) {
-      if (IsPassedOver(frame, at)) {
+      if (tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}')) {
         at = Next(level, at);
         continue;
       }
-      std::size_t key = kNoMatch;
-      if (frame.keys != nullptr) {
-        key = at;
-        AddKey(frame, key);
-        at = Next(level, Next(level, at));
-        if (at >= level.end) FailKeyWithoutValue(level, key);
-      }
+      const std::size_t key = at;
+      AddKey(values, keys, key);
+      at = Next(level, Next(level, at));
+      if (at >= level.end) FailKeyWithoutValue(level, key);
       if (tokens_.IsHeader(at)) {
-        const std::size_t header = at;
-        at = Next(level, at);
-        if (const std::size_t opening = ReadAfterHeader(frame, header, at); opening != kNoMatch)
-          return opening;
+        if (const std::size_t opening = ReadAfterHeader(frame, at); opening != kNoMatch) return opening;
       } else {
-        Store(frame, ReadScalar(level, at, key));
+        values.At(values.Count()) = ReadScalar(level, at, key);
       }
       at = Next(level, at);
     }
     return kNoMatch;
   }
 
-  bool IsPassedOver(const Frame& frame, std::size_t at) const noexcept {
-    if (!tokens_.IsDelimiter(at)) return false;
-    if (frame.keys != nullptr) {
-      return tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}');
+  // Elements; "," and the closing mark are passed over wherever they stand.
+  std::size_t WalkSequence(Frame& frame) {
+    const Level level = frame.level;
+    Collection& values = *frame.values;
+    const std::string_view close = frame.close;
+    std::size_t at = frame.at;
+    while (at < level.end) {
+      if (tokens_.IsDelimiter(at, ',') || (tokens_.IsDelimiter(at) && tokens_.Text(at) == close)) {
+        at = Next(level, at);
+        continue;
+      }
+      if (tokens_.IsHeader(at)) {
+        if (const std::size_t opening = ReadAfterHeader(frame, at); opening != kNoMatch) return opening;
+      } else {
+        values.Append(ReadScalar(level, at, kNoMatch));
+      }
+      at = Next(level, at);
     }
-    return tokens_.IsDelimiter(at, ',') || tokens_.Text(at) == frame.close;
+    return kNoMatch;
   }
 
   // The entry is placed before its value is read, so that a key given twice fails before
   // anything of its value does. Keys pair with values by position and need no key texts.
-  void AddKey(const Frame& frame, std::size_t at) const {
+  void AddKey(Collection& values, Collection& keys, std::size_t at) const {
     const std::string_view key = tokens_.Text(at);
     try {
-      frame.values->Append(Variant(), key);
+      values.Append(Variant(), key);
     } catch (const Error& error) {
       if (error.Number() != err::kDuplicateKey) throw;
       Fail(error, at, tokens_.Offset(at), "the key " + Quoted(key) + " is given twice");
     }
-    frame.keys->Append(Variant::String(key));
+    keys.Append(Variant::String(key));
   }
 
+  // Stores a nested container as the frame's next element: in a Map, the value of the entry
+  // placed last.
   static void Store(const Frame& frame, Variant value) {
     if (frame.keys != nullptr) {
       frame.values->At(frame.values->Count()) = std::move(value);
@@ -599,11 +614,13 @@ class ObjectStringReader {
     }
   }
 
-  // After a header token, with `at` on the token after it: a nested container is left for the
-  // walk to enter, and its opening mark's index returned; a token that opens nothing is read
-  // here with the tokens that make its text, and `at` left on the last of them (kNoMatch).
-  std::size_t ReadAfterHeader(const Frame& frame, std::size_t header, std::size_t& at) {
+  // After the header token at `at`: a nested container is left for the walk to enter, and its
+  // opening mark's index returned; a token that opens nothing is read here with the tokens that
+  // make its text, and `at` left on the last of them (kNoMatch).
+  std::size_t ReadAfterHeader(const Frame& frame, std::size_t& at) {
     const Level& level = frame.level;
+    const std::size_t header = at;
+    at = Next(level, at);
     if (at >= level.end) {
       Fail(err::kSubscriptOutOfRange, header, EndOffset(level),
            "the header at " + ByteOf(header) + " is not followed by an object");
