@@ -541,12 +541,14 @@ class ObjectStringReader {
   // Reads the frame's elements in text order until one is a nested container, whose opening
   // mark's index it returns (the frame goes on after that container's closing mark), or to the
   // end of the level (kNoMatch).
-  std::size_t Walk(Frame& frame) { return frame.keys != nullptr ? WalkMap(frame) : WalkSequence(frame); }
+  std::size_t Walk(const Frame& frame) {
+    return frame.keys != nullptr ? WalkMap(frame) : WalkSequence(frame);
+  }
 
   // Entries "key: value": the value stands two tokens after its key, and the token between is
   // not read. Separators and "}" are passed over wherever they stand. The frame's fields are
   // copied, as the calls made here could otherwise change them for all the compiler knows.
-  std::size_t WalkMap(Frame& frame) {
+  std::size_t WalkMap(const Frame& frame) {
     const Level level = frame.level;
     Collection& values = *frame.values;
     Collection& keys = *frame.keys;
@@ -571,7 +573,7 @@ class ObjectStringReader {
   }
 
   // Elements; "," and the closing mark are passed over wherever they stand.
-  std::size_t WalkSequence(Frame& frame) {
+  std::size_t WalkSequence(const Frame& frame) {
     const Level level = frame.level;
     Collection& values = *frame.values;
     const std::string_view close = frame.close;
