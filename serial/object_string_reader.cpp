@@ -469,7 +469,7 @@ class ObjectStringReader {
     Collection* keys;  // a Map's; nullptr for a sequence
     Level level;
     std::size_t at;
-    std::string_view close;  // the closing mark
+    std::string_view close;  // a sequence's closing mark
   };
 
   ObjectStringReader(const TokenList& tokens, const Place& place, std::size_t body) noexcept
@@ -524,18 +524,19 @@ class ObjectStringReader {
     TavrixPtr container = Tavrix::Create();
     container->kind_ = KindOfOpening(mark);
     Collection* keys = nullptr;
+    std::string_view close;  // a Map passes over "}" by its own test
     if (container->kind_ == KindMap) {
       keys = &container->keys_.emplace();
     } else {
       container->bound_ = container->kind_ == KindUnboundedArray ? -1 : 0;
+      close = GetCloseBracket(std::string_view(&mark, 1));
     }
     Collection* values = &*container->values_;
     const std::size_t at = Skip(level, begin);
     const std::int32_t expected = ExpectedCount(level, at);
     values->Reserve(expected);
     if (keys != nullptr) keys->Reserve(expected);
-    stack_.push_back(
-        Frame{std::move(container), values, keys, level, at, GetCloseBracket(std::string_view(&mark, 1))});
+    stack_.push_back(Frame{std::move(container), values, keys, level, at, close});
   }
 
   // Reads the frame's elements in text order until one is a nested container, whose opening
