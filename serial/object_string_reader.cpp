@@ -542,6 +542,8 @@ class ObjectStringReader {
   // Reads the frame's elements in text order until one is a nested container, whose opening
   // mark's index it returns (the frame goes on after that container's closing mark), or to the
   // end of the level (kNoMatch).
+  // The two loops stay functions of their own, so that each keeps its variables in registers:
+  // inlined into the walk of the stack, they read the benchmark documents some 4% slower.
   std::size_t Walk(const Frame& frame) {
     return frame.keys != nullptr ? WalkMap(frame) : WalkSequence(frame);
   }
@@ -549,7 +551,7 @@ class ObjectStringReader {
   // Entries "key: value": the value stands two tokens after its key, and the token between is
   // not read. Separators and "}" are passed over wherever they stand. The frame's fields are
   // copied, as the calls made here could otherwise change them for all the compiler knows.
-  std::size_t WalkMap(const Frame& frame) {
+  [[gnu::noinline]] std::size_t WalkMap(const Frame& frame) {
     const Level level = frame.level;
     Collection& values = *frame.values;
     Collection& keys = *frame.keys;
@@ -574,7 +576,7 @@ class ObjectStringReader {
   }
 
   // Elements; "," and the closing mark are passed over wherever they stand.
-  std::size_t WalkSequence(const Frame& frame) {
+  [[gnu::noinline]] std::size_t WalkSequence(const Frame& frame) {
     const Level level = frame.level;
     Collection& values = *frame.values;
     const std::string_view close = frame.close;
