@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "quenlo/tavrix.hpp"
@@ -59,6 +60,36 @@ constexpr TavrixKind KindOfOpening(std::string_view opening) noexcept {
   }
   return KindVariant;
 }
+
+/// A pair of marks, as the index in kKindMarks of the first kind written with them; kNoBracket
+/// for a text that is no mark. The reader matches marks by bracket.
+using Bracket = std::uint8_t;
+inline constexpr Bracket kNoBracket = 0xFF;
+inline constexpr std::size_t kBracketCount = kKindMarks.size();
+
+/// The bracket a mark opens (`opening`) or closes, or kNoBracket.
+constexpr Bracket BracketOf(std::string_view mark, bool opening) noexcept {
+  for (std::size_t entry = 0; entry < kKindMarks.size(); ++entry) {
+    if ((opening ? kKindMarks[entry].opening : kKindMarks[entry].closing) == mark)
+      return static_cast<Bracket>(entry);
+  }
+  return kNoBracket;
+}
+
+namespace detail {
+constexpr std::array<Bracket, 256> OneByteBrackets(bool opening) {
+  std::array<Bracket, 256> brackets{};
+  for (std::size_t byte = 0; byte < brackets.size(); ++byte) {
+    const char mark = static_cast<char>(byte);
+    brackets[byte] = BracketOf(std::string_view(&mark, 1), opening);
+  }
+  return brackets;
+}
+}  // namespace detail
+
+/// The bracket each one-byte mark opens, and closes, looked up by the byte.
+inline constexpr std::array<Bracket, 256> kBracketOpenedBy = detail::OneByteBrackets(true);
+inline constexpr std::array<Bracket, 256> kBracketClosedBy = detail::OneByteBrackets(false);
 
 /// Trees nested deeper than this are refused with Out of stack space (28).
 inline constexpr int kMaxNestingDepth = 1024;

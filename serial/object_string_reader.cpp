@@ -33,10 +33,6 @@
 namespace quenlo {
 namespace {
 
-// The five kinds of bracket: an opening mark and its closing mark.
-enum class Bracket : std::uint8_t { kSquare, kCurly, kAccent, kRound, kAngle, kNone };
-inline constexpr std::size_t kBracketKinds = 5;
-
 // What one byte of the text is to the tokenizer.
 enum class ByteClass : std::uint8_t { kOrdinary, kDelimiter, kMaybeAcute };
 
@@ -88,43 +84,20 @@ class TokenList {
   // The index of the closing mark of an opening mark, or kNoMatch.
   std::size_t MatchOf(std::size_t index) const noexcept { return tokens_[index].info & ~kDelimiterBit; }
 
-  // The bracket an opening mark token opens, or kNone.
+  // The bracket an opening mark token opens, or kNoBracket.
   Bracket OpeningOf(std::size_t index) const noexcept {
-    return IsDelimiter(index) ? OpeningBracket(text_[tokens_[index].offset]) : Bracket::kNone;
+    return IsDelimiter(index) ? OpeningBracket(text_[tokens_[index].offset]) : kNoBracket;
   }
 
   static Bracket OpeningBracket(char mark) noexcept {
-    switch (mark) {
-      case '[':
-        return Bracket::kSquare;
-      case '{':
-        return Bracket::kCurly;
-      case '`':
-        return Bracket::kAccent;
-      case '(':
-        return Bracket::kRound;
-      case '<':
-        return Bracket::kAngle;
-      default:
-        return Bracket::kNone;
-    }
+    return kBracketOpenedBy[static_cast<unsigned char>(mark)];
   }
 
  private:
+  // The acute accent is the only two-byte mark.
   static Bracket ClosingBracket(std::string_view mark) noexcept {
-    if (mark.size() == 2) return Bracket::kAccent;  // the only two-byte delimiter
-    switch (mark[0]) {
-      case ']':
-        return Bracket::kSquare;
-      case '}':
-        return Bracket::kCurly;
-      case ')':
-        return Bracket::kRound;
-      case '>':
-        return Bracket::kAngle;
-      default:
-        return Bracket::kNone;
-    }
+    static constexpr Bracket kAcute = BracketOf(kAcuteAccent, false);
+    return mark.size() == 2 ? kAcute : kBracketClosedBy[static_cast<unsigned char>(mark[0])];
   }
 
   void Split() {
@@ -159,11 +132,10 @@ class TokenList {
     const auto index = static_cast<std::uint32_t>(tokens_.size());
     tokens_.push_back(Token{static_cast<std::uint32_t>(at), kDelimiterBit | kNoMatch});
     const std::string_view mark = text_.substr(at, width);
-    if (const Bracket opening = width == 1 ? OpeningBracket(mark[0]) : Bracket::kNone;
-        opening != Bracket::kNone) {
-      open_[static_cast<std::size_t>(opening)].push_back(index);
-    } else if (const Bracket closing = ClosingBracket(mark); closing != Bracket::kNone) {
-      auto& open = open_[static_cast<std::size_t>(closing)];
+    if (const Bracket opening = width == 1 ? OpeningBracket(mark[0]) : kNoBracket; opening != kNoBracket) {
+      open_[opening].push_back(index);
+    } else if (const Bracket closing = ClosingBracket(mark); closing != kNoBracket) {
+      auto& open = open_[closing];
       if (!open.empty()) {
         tokens_[open.back()].info = kDelimiterBit | index;
         open.pop_back();
@@ -173,23 +145,8 @@ class TokenList {
 
   std::string_view text_;
   std::vector<Token> tokens_;
-  std::array<std::vector<std::uint32_t>, kBracketKinds> open_;  // opening marks not matched yet
+  std::array<std::vector<std::uint32_t>, kBracketCount> open_;  // opening marks not matched yet
 };
-
-TavrixKind KindOfOpening(char mark) noexcept {
-  switch (mark) {
-    case '{':
-      return KindMap;
-    case '[':
-      return KindUnboundedArray;
-    case '`':
-      return KindQueue;
-    case '(':
-      return KindSet;
-    default:
-      return KindStack;
-  }
-}
 
 // A tag of up to five plain digits, read without the general conversion (the common case; the
 // result is the one IntegerFromText gives).
@@ -433,7 +390,7 @@ class ObjectStringReader {
     const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
     const std::size_t body = header_end == std::string_view::npos ? 0 : header_end + 1;
     const char mark = body < text.size() ? text[body] : '\0';
-    if (TokenList::OpeningBracket(mark) != Bracket::kNone) {
+    if (TokenList::OpeningBracket(mark) != kNoBracket) {
       const TokenList tokens(text);
       return ObjectStringReader(tokens, place, body).ReadBody(mark);
     }
@@ -523,7 +480,7 @@ class ObjectStringReader {
   // Starts a frame for the level opened by `mark` whose first token is `begin`.
   void Enter(char mark, std::size_t begin, Level level) {
     TavrixPtr container = Tavrix::Create();
-    container->kind_ = KindOfOpening(mark);
+    container->kind_ = KindOfOpening(std::string_view(&mark, 1));
     Collection* keys = nullptr;
     std::string_view close;  // a Map passes over "}" by its own test
     if (container->kind_ == KindMap) {
@@ -636,10 +593,10 @@ class ObjectStringReader {
            "nesting deeper than " + std::to_string(kMaxNestingDepth) + " levels");
     }
     const Bracket opening = tokens_.OpeningOf(at);
-    const std::size_t close = opening == Bracket::kNone ? FindEmptyClose(level, at) : tokens_.MatchOf(at);
+    const std::size_t close = opening == kNoBracket ? FindEmptyClose(level, at) : tokens_.MatchOf(at);
     // A closing mark that is missing, or that lies beyond this level, is not there.
     if (close == kNoMatch || close >= level.end) {
-      if (opening != Bracket::kNone) {
+      if (opening != kNoBracket) {
         Fail(err::kSubscriptOutOfRange, at, EndOffset(level),
              "the " + std::string(KindName(tokens_.Text(at)[0])) + " opened at " + ByteOf(at) +
                  " is not closed");
@@ -648,7 +605,7 @@ class ObjectStringReader {
            "the header at " + ByteOf(header) + " is followed by " + Quoted(tokens_.Text(at)) +
                ", which opens nothing");
     }
-    if (opening != Bracket::kNone) return at;
+    if (opening != kNoBracket) return at;
     Store(frame, ReadJoined(at, close));
     at = close;
     return kNoMatch;
@@ -727,7 +684,7 @@ class ObjectStringReader {
     const std::string_view text = tokens_.Text(at);
     if (!HasTag(text) && !tokens_.IsEmpty(at)) {
       const std::size_t before = Previous(at);
-      if (before != kNoMatch && tokens_.OpeningOf(at) != Bracket::kNone &&
+      if (before != kNoMatch && tokens_.OpeningOf(at) != kNoBracket &&
           LooksLikeHeader(tokens_.Text(before))) {
         Fail(error, at, tokens_.Offset(before),
              Quoted(tokens_.Text(before)) + " is not the header " + Quoted(kHeader));
@@ -861,7 +818,7 @@ class ObjectStringReader {
     for (; at < level.end; ++at) {
       if (tokens_.IsDelimiter(at, ',')) {
         ++separators;
-      } else if (tokens_.OpeningOf(at) != Bracket::kNone && tokens_.MatchOf(at) < level.end) {
+      } else if (tokens_.OpeningOf(at) != kNoBracket && tokens_.MatchOf(at) < level.end) {
         at = tokens_.MatchOf(at);
       }
     }
