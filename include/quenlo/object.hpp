@@ -50,6 +50,12 @@ class IdentityRegistry {
   /// The number of identities currently given out (for tests and diagnostics).
   static std::size_t LiveCount();
 
+  /// True when `owner` is the only reference to its object and no other can be had any more:
+  /// from then on the object's identity resolves to nothing. A container releasing what it
+  /// holds asks this before it takes a dying element apart, so that no thread resolving the
+  /// element's identity at that moment gets it half released.
+  static bool ClaimLastReference(const std::shared_ptr<Object>& owner) noexcept;
+
  private:
   friend class Object;
   static void Release(std::int32_t identity) noexcept;
