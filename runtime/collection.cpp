@@ -395,8 +395,7 @@ std::optional<std::string> Collection::KeyAt(std::int32_t position) const {
   CheckPosition(position);
   const SlotKey key = SlotAt(position).key;
   if (key.IsNone()) return std::nullopt;
-  if (key.IsInteger()) return std::to_string(key.AsInteger());
-  return key.Text();
+  return TranslateErrors([key] { return key.IsInteger() ? std::to_string(key.AsInteger()) : key.Text(); });
 }
 
 const Variant& Collection::At(std::int32_t position) const {
