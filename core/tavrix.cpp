@@ -50,7 +50,7 @@ Tavrix::~Tavrix() {
 
 void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept {
   ForEachContainerIn(item, [&pending](Tavrix& child, const Variant& holder) {
-    if (!IdentityRegistry::ClaimLastReference(holder.AsObject())) return;
+    if (!IdentityRegistry::ClaimReferences(holder.AsObject())) return;
     child.NoteChange();
     for (std::optional<Collection>* storage : {&child.values_, &child.keys_}) {
       if (!*storage) continue;

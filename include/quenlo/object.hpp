@@ -50,11 +50,12 @@ class IdentityRegistry {
   /// The number of identities currently given out (for tests and diagnostics).
   static std::size_t LiveCount();
 
-  /// True when `owner` is the only reference to its object and no other can be had any more:
-  /// from then on the object's identity resolves to nothing. A container releasing what it
-  /// holds asks this before it takes a dying element apart, so that no thread resolving the
-  /// element's identity at that moment gets it half released.
-  static bool ClaimLastReference(const std::shared_ptr<Object>& owner) noexcept;
+  /// True when exactly `count` references to the object of `owner` exist, `owner` included,
+  /// and no other can be had any more: from then on the object's identity resolves to nothing.
+  /// A container releasing what it holds claims a dying element's last reference before it
+  /// takes the element apart, so that no thread resolving the element's identity at that
+  /// moment gets it half released; cycle collection claims the containers it empties.
+  static bool ClaimReferences(const std::shared_ptr<Object>& owner, long count = 1) noexcept;
 
  private:
   friend class Object;

@@ -184,6 +184,9 @@ class Tavrix final : public Object {
   /// anything other than a container's elements holds a reference to it: a TavrixPtr, a Variant
   /// outside a container, or an object of another class. Call it at a quiet moment, when no
   /// other thread is using containers, for example after dropping a tree that may hold itself.
+  /// A collection that finds a container changed by another thread while it counted, or an
+  /// unreachable one taken up meanwhile, releases nothing and raises 10; no thread can take up
+  /// a container the collection empties (its identity then resolves to nothing).
   static std::size_t CollectCycles();
 
   /// Checks the internal consistency of this container and of every container reachable from
