@@ -42,7 +42,7 @@ SipKey DrawProcessKey() noexcept {
     return {draw(), draw()};
   } catch (...) {
     const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    return {now, reinterpret_cast<std::uintptr_t>(&now)};
+    return {now, reinterpret_cast<std::uintptr_t>(&DrawProcessKey)};  // placed anew each run
   }
 }
 
