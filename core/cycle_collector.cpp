@@ -77,21 +77,27 @@ void CycleCollector::Untrack(Tavrix& container) noexcept {
   --live.count;
 }
 
-std::vector<TavrixPtr> CycleCollector::FindUnreachable(std::vector<TavrixPtr>& owners) {
+std::vector<CycleCollector::Unreachable> CycleCollector::FindUnreachable(std::vector<TavrixPtr>& owners) {
   LiveContainers& live = Live();
   const std::lock_guard lock(live.mutex);
   // References from outside the containers: every owner but ours, less those held by elements.
+  std::vector<long> references;
   std::vector<long> outside;
+  std::vector<std::uint32_t> generations;
   std::unordered_map<const Tavrix*, std::size_t> index;
   owners.reserve(live.count);
+  references.reserve(live.count);
   outside.reserve(live.count);
+  generations.reserve(live.count);
   index.reserve(live.count);
   for (Tavrix* container = Follow(live.newest); container != nullptr; container = Follow(container->older_)) {
     // Empty for a container whose last owner is gone and whose destructor waits to leave.
     auto owner = std::static_pointer_cast<Tavrix>(container->weak_from_this().lock());
     if (!owner) continue;
     index.emplace(container, owners.size());
+    references.push_back(owner.use_count());
     outside.push_back(owner.use_count() - 1);
+    generations.push_back(container->generation_.load(std::memory_order_relaxed));
     owners.push_back(std::move(owner));
   }
   for (const TavrixPtr& owner : owners) {
@@ -114,21 +120,38 @@ std::vector<TavrixPtr> CycleCollector::FindUnreachable(std::vector<TavrixPtr>& o
     ForEachChild(*owners[at], [&](const Tavrix& child) { reach(index.at(&child)); });
   }
 
-  std::vector<TavrixPtr> unreachable;
+  // Another thread that changed a container while it was counted may have misled the count.
   for (std::size_t at = 0; at < owners.size(); ++at) {
-    if (!reached[at]) unreachable.push_back(std::move(owners[at]));
+    if (owners[at]->generation_.load(std::memory_order_relaxed) != generations[at]) RaiseChangedMeanwhile();
+  }
+  std::vector<Unreachable> unreachable;
+  for (std::size_t at = 0; at < owners.size(); ++at) {
+    if (!reached[at]) unreachable.push_back({owners[at].get(), std::move(owners[at]), references[at]});
   }
   return unreachable;
 }
 
 std::size_t CycleCollector::Collect() {
+  // One collection at a time: the references a collection holds would count as outside ones
+  // in another.
+  static std::mutex collecting;
+  const std::lock_guard one_at_a_time(collecting);
   // Our own references are let go only after the list is unlocked: a container that dies
   // with them leaves the list.
   std::vector<TavrixPtr> owners;
-  const std::vector<TavrixPtr> unreachable = FindUnreachable(owners);
+  const std::vector<Unreachable> unreachable = FindUnreachable(owners);
   owners.clear();
-  for (const TavrixPtr& container : unreachable) container->SetNil();
+  // No thread may take up an unreachable container from now on, by its identity say: it is
+  // about to be emptied. One that did already makes the collection release nothing.
+  for (const Unreachable& found : unreachable) {
+    if (!IdentityRegistry::ClaimReferences(found.owner, found.references)) RaiseChangedMeanwhile();
+  }
+  for (const Unreachable& found : unreachable) found.container->SetNil();
   return unreachable.size();
+}
+
+void CycleCollector::RaiseChangedMeanwhile() {
+  RaiseRuntimeError(err::kArrayLocked, "containers were changed or taken up while cycles were collected");
 }
 
 std::size_t Tavrix::CollectCycles() {

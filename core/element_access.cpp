@@ -2,6 +2,7 @@
 #include <string>
 #include <utility>
 
+#include "core/callout_guard.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -54,17 +55,25 @@ bool Tavrix::ValuesEqual(const Variant& A, const Variant& B) noexcept {
 Variant Tavrix::Item(const Variant& index) const {
   return TranslateErrors([&] {
     RequireKind(ReadsByIndex(kind_));
-    return values_->Item(index);
+    CalloutGuard guard(*this);
+    return guard.WithPlain(index, [this](const Variant& named) { return values_->Item(named); });
   });
 }
 
 void Tavrix::Item(const Variant& index, Variant value) {
   TranslateErrors([&] {
-    if (kind_ == KindMap) return StoreMapValue(index, std::move(value));
-    if (IsArrayKind()) return StoreArrayValue(index, std::move(value));
-    if (kind_ == KindVariant) return StoreVariantValue(index, std::move(value));
-    Raise(ErrInvalidOperation);
+    RequireKind(kind_ == KindMap || IsArrayKind() || kind_ == KindVariant);
+    NoteChange();
+    CalloutGuard guard(*this);
+    // An object index is read once; the stores work on the value it names.
+    guard.WithPlain(index, [&](const Variant& named) { StoreValue(index, named, std::move(value)); });
   });
+}
+
+void Tavrix::StoreValue(const Variant& index, const Variant& named, Variant value) {
+  if (kind_ == KindMap) return StoreMapValue(index, named, std::move(value));
+  if (IsArrayKind()) return StoreArrayValue(named, std::move(value));
+  StoreVariantValue(named, std::move(value));
 }
 
 void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
@@ -92,16 +101,17 @@ void Tavrix::AppendArrayElement(Variant value, std::string_view key_text) {
   values_->AppendUnderFreeKey(std::move(value), key_text);
 }
 
-void Tavrix::StoreMapValue(const Variant& key, Variant value) {
-  if (const auto position = PositionIfExists(key)) {
+void Tavrix::StoreMapValue(const Variant& key, const Variant& named, Variant value) {
+  if (const auto position = PositionIfExists(named)) {
     values_->At(*position) = std::move(value);  // the entry keeps its place and its key
     return;
   }
-  InsertMapEntry(values_->Count() + 1, key, std::move(value));
+  InsertMapEntry(values_->Count() + 1, key, named, std::move(value));
 }
 
-void Tavrix::InsertMapEntry(std::int32_t position, const Variant& key, Variant value) {
-  values_->InsertAt(position, std::move(value), CStr(key));
+// Keys keeps the key as given; Values is keyed by the text of the value it names.
+void Tavrix::InsertMapEntry(std::int32_t position, const Variant& key, const Variant& named, Variant value) {
+  values_->InsertAt(position, std::move(value), CStr(named));
   try {
     keys_->InsertAt(position, key);
   } catch (...) {
@@ -135,21 +145,34 @@ void Tavrix::StoreVariantValue(const Variant& index, Variant value) {
 std::int32_t Tavrix::Length() const {
   return TranslateErrors([&] {
     RequireKind(kind_ != KindNil);
-    if (kind_ == KindVariant) return CharacterCount(ConcatText(values_->At(1)));
-    return values_->Count();
+    if (kind_ != KindVariant) return values_->Count();
+    const Variant& value = values_->At(1);
+    if (!value.IsObject()) return CharacterCount(ConcatText(value));
+    CalloutGuard guard(*this);
+    return CharacterCount(guard.Run([held = value] { return ConcatText(held); }));
   });
 }
 
+// A change made by the default member of an object that was read stops the search, which
+// then answers False, as any failure does.
 bool Tavrix::Exists(const Variant& Data) const noexcept {
   try {
-    if (kind_ == KindMap) return ValueExists(Data);
+    CalloutGuard guard(*this);
+    if (kind_ == KindMap)
+      return guard.WithPlain(Data, [this](const Variant& named) { return ValueExists(named); });
     if (kind_ == KindVariant || kind_ == KindNil) return false;
     for (std::int32_t position = 1; position <= values_->Count(); ++position) {
-      if (ValuesEqual(values_->At(position), Data)) return true;
+      if (ElementEquals(values_->At(position), Data, guard)) return true;
     }
   } catch (...) {
   }
   return false;
+}
+
+bool Tavrix::ElementEquals(const Variant& element, const Variant& Data, CalloutGuard& guard) {
+  // Only an object compared with a plain value is read through its default member.
+  if (element.IsObject() == Data.IsObject()) return ValuesEqual(element, Data);
+  return guard.Run([held = element, &Data] { return ValuesEqual(held, Data); });
 }
 
 TavrixPtr Tavrix::GetKeys() const {

@@ -1,5 +1,6 @@
 // Tavrix: the type predicates. Each reads the element stored under the text of its index as
 // a key, never by position, and tests that element.
+#include "core/callout_guard.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -9,70 +10,75 @@ namespace quenlo {
 
 namespace {
 
-bool HasType(const Variant& value, VbVarType type) noexcept {
+template <VbVarType type>
+bool HasType(const Variant& value) noexcept {
   return value.Type() == type;
 }
 
 }  // namespace
 
-const Variant& Tavrix::ItemByKeyText(const Variant& index) const {
-  const std::string key_text = CStr(index);
-  if (!values_) RaiseRuntimeError(err::kObjectNotSet);
-  const auto position = values_->FindKey(key_text);
-  if (!position) RaiseRuntimeError(err::kInvalidProcedureCall);
-  return values_->At(*position);
+bool Tavrix::TestItemByKeyText(const Variant& index, bool (*test)(const Variant&)) const {
+  return TranslateErrors([&] {
+    // Reading an object index may call out; the guard keeps this container alive meanwhile.
+    CalloutGuard guard(*this);
+    const std::string key_text = guard.WithPlain(index, [](const Variant& named) { return CStr(named); });
+    if (!values_) RaiseRuntimeError(err::kObjectNotSet);
+    const auto position = values_->FindKey(key_text);
+    if (!position) RaiseRuntimeError(err::kInvalidProcedureCall);
+    return test(values_->At(*position));
+  });
 }
 
 bool Tavrix::IsNumeric(const Variant& index) const {
-  return TranslateErrors([&] { return quenlo::IsNumeric(ItemByKeyText(index)); });
+  return TestItemByKeyText(index, quenlo::IsNumeric);
 }
 
 bool Tavrix::IsArray(const Variant& index) const {
-  return TranslateErrors([&] { return quenlo::IsArray(ItemByKeyText(index)); });
+  return TestItemByKeyText(index, quenlo::IsArray);
 }
 
 bool Tavrix::IsObject(const Variant& index) const {
-  return TranslateErrors([&] { return quenlo::IsObject(ItemByKeyText(index)); });
+  return TestItemByKeyText(index, quenlo::IsObject);
 }
 
 bool Tavrix::IsDate(const Variant& index) const {
-  return TranslateErrors([&] { return quenlo::IsDate(ItemByKeyText(index)); });
+  return TestItemByKeyText(index, quenlo::IsDate);
 }
 
 bool Tavrix::IsLong(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbLong); });
+  return TestItemByKeyText(index, HasType<vbLong>);
 }
 
 bool Tavrix::IsBoolean(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbBoolean); });
+  return TestItemByKeyText(index, HasType<vbBoolean>);
 }
 
 bool Tavrix::IsCurrency(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbCurrency); });
+  return TestItemByKeyText(index, HasType<vbCurrency>);
 }
 
 bool Tavrix::IsInteger(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbInteger); });
+  return TestItemByKeyText(index, HasType<vbInteger>);
 }
 
 bool Tavrix::IsString(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbString); });
+  return TestItemByKeyText(index, HasType<vbString>);
 }
 
 bool Tavrix::IsDouble(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbDouble); });
+  return TestItemByKeyText(index, HasType<vbDouble>);
 }
 
 bool Tavrix::IsSingle(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbSingle); });
+  return TestItemByKeyText(index, HasType<vbSingle>);
 }
 
 bool Tavrix::IsNull(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbNull); });
+  return TestItemByKeyText(index, HasType<vbNull>);
 }
 
 bool Tavrix::IsEmpty(const Variant& index) const {
-  return TranslateErrors([&] { return HasType(ItemByKeyText(index), vbEmpty); });
+  return TestItemByKeyText(index, HasType<vbEmpty>);
 }
 
 }  // namespace quenlo

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/callout_guard.hpp"
 #include "core/cycle_collector.hpp"
 #include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
@@ -51,7 +52,8 @@ Tavrix::~Tavrix() {
 
 void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept {
   ForEachContainerIn(item, [&pending](Tavrix& child, const Variant& holder) {
-    if (holder.AsObject().use_count() != 1) return;
+    if (!IdentityRegistry::ClaimReferences(holder.AsObject())) return;
+    child.NoteChange();
     for (std::optional<Collection>* storage : {&child.values_, &child.keys_}) {
       if (!*storage) continue;
       try {
@@ -67,6 +69,7 @@ void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending)
 // ---- Kinds ----------------------------------------------------------------------------
 
 void Tavrix::ReplaceStorage(std::optional<Collection> values, std::optional<Collection> keys) noexcept {
+  NoteChange();
   values_.swap(values);
   keys_.swap(keys);
 }
@@ -99,7 +102,9 @@ void Tavrix::SetNil() {
 void Tavrix::SetArray(const Variant& UpperBound) {
   TranslateErrors([&] {
     // Converted before anything changes: an unconvertible bound leaves the container as it was.
-    const std::int32_t upper_bound = CLng(UpperBound);
+    CalloutGuard guard(*this);
+    const std::int32_t upper_bound =
+        guard.WithPlain(UpperBound, [](const Variant& named) { return CLng(named); });
     ReplaceStorage(Collection(), std::nullopt);
     bound_ = upper_bound;
     kind_ = upper_bound < 0 ? KindUnboundedArray : KindBoundedArray;

@@ -2,7 +2,10 @@
 // another and themselves. Errors are part of the game; after every call each container of the
 // pool, and everything it reaches, must keep the rules of the container record. Collecting
 // cycles must not touch what the pool holds; at the end the pool is dropped, and once its
-// cycles are collected no container made by the run may be left.
+// cycles are collected no container made by the run may be left. Some values are objects of
+// the caller's own whose default member first changes a container of the pool: a call that
+// reads one either finishes or stops with error 10, and then has changed nothing more than the
+// object did.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
@@ -10,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fuzz/fuzz_support.hpp"
@@ -60,6 +64,35 @@ enum class Call : std::uint8_t {
   kMaxValue = kCollectCycles,
 };
 
+// What the default member of a caller's object does to a container of the pool.
+enum class Meddling : std::uint8_t {
+  kSetMap,
+  kSetNil,
+  kSetArray,
+  kSetVariant,
+  kRemoveAll,
+  kStoreFirst,
+  kAddLast,
+  kMaxValue = kAddLast,
+};
+
+class Session;
+
+// A caller's object that reads as a plain value, and changes a container of the pool first.
+class Meddler final : public quenlo::Object {
+ public:
+  Meddler(Session& session, std::size_t target, Meddling meddling, Variant reads_as)
+      : session_(session), target_(target), meddling_(meddling), reads_as_(std::move(reads_as)) {}
+  bool HasDefaultMember() const noexcept override { return true; }
+  Variant DefaultMember() const override;
+
+ private:
+  Session& session_;
+  std::size_t target_;
+  Meddling meddling_;
+  Variant reads_as_;
+};
+
 constexpr std::array<const char*, static_cast<std::size_t>(Call::kMaxValue) + 1> kCallNames = {
     "SetMap",     "SetArray",     "SetVariant", "SetNil",  "SetSet",   "SetStack",
     "SetQueue",   "Item (store)", "Item",       "AddLast", "AddFirst", "Insert",
@@ -76,15 +109,65 @@ class Session {
   void Run() {
     for (int call = 0; call < kMostCalls && input_.remaining_bytes() > 0; ++call) {
       const auto which = input_.ConsumeEnum<Call>();
+      const TavrixPtr target = pool_[ConsumePoolIndex()];
+      current_target_ = target.get();
+      meddlings_ = 0;
       try {
-        Perform(which, *pool_[ConsumePoolIndex()]);
-      } catch (const quenlo::Error&) {
-        // refused calls are expected; they must leave everything consistent all the same
+        Perform(which, *target);
+      } catch (const quenlo::Error& error) {
+        // Refused calls are expected; they must leave everything consistent all the same.
+        if (error.Number() == quenlo::err::kArrayLocked) RequireStoppedAfterMeddling(*target, which);
       }
+      current_target_ = nullptr;
       for (const TavrixPtr& container : pool_) {
         quenlo::fuzz::RequireConsistent(*container, kCallNames[static_cast<std::size_t>(which)]);
       }
     }
+  }
+
+  // What a caller's object does when a call reads it: it changes a container of the pool, and
+  // the text of the call's target is noted.
+  void Meddle(std::size_t index, Meddling meddling) {
+    if (quiet_) return;
+    ++meddlings_;
+    Tavrix& container = *pool_[index];
+    try {
+      switch (meddling) {
+        case Meddling::kSetMap:
+          container.SetMap();
+          break;
+        case Meddling::kSetNil:
+          container.SetNil();
+          break;
+        case Meddling::kSetArray:
+          container.SetArray();
+          break;
+        case Meddling::kSetVariant:
+          container.SetVariant();
+          break;
+        case Meddling::kRemoveAll:
+          container.RemoveAll();
+          break;
+        case Meddling::kStoreFirst:
+          container.Item(1, "meddled");
+          break;
+        case Meddling::kAddLast:
+          container.AddLast(meddlings_);
+          break;
+      }
+    } catch (const quenlo::Error&) {
+      // a refused change changes nothing
+    }
+    if (current_target_ != nullptr) text_after_meddling_ = TextOf(*current_target_);
+  }
+
+  // A call stopped with error 10 only because a caller's object changed a container, and did
+  // nothing to its target after that.
+  void RequireStoppedAfterMeddling(const Tavrix& target, Call which) {
+    const std::string call = kCallNames[static_cast<std::size_t>(which)];
+    if (meddlings_ == 0) quenlo::fuzz::Fail(call + " raised 10 with no caller's object read");
+    if (TextOf(target) != text_after_meddling_)
+      quenlo::fuzz::Fail(call + " changed its target after a caller's object did");
   }
 
   void DropPoolAndCollectCycles() {
@@ -195,12 +278,17 @@ class Session {
   }
 
   // The object string, or the error that refused it (an empty Variant-kind container, say).
-  static std::string TextOf(const Tavrix& container) {
+  // Writing a Map key that is a caller's object reads it: the objects keep still meanwhile.
+  std::string TextOf(const Tavrix& container) {
+    const bool was_quiet = std::exchange(quiet_, true);
+    std::string text;
     try {
-      return container.GetObjectString();
+      text = container.GetObjectString();
     } catch (const quenlo::Error& error) {
-      return "error " + std::to_string(error.Number());
+      text = "error " + std::to_string(error.Number());
     }
+    quiet_ = was_quiet;
+    return text;
   }
 
   TavrixPtr Made(TavrixPtr container) {
@@ -229,7 +317,7 @@ class Session {
   // Scalars of several types, texts that may hold the marks of the object string, and the
   // containers of the pool, the target itself included.
   Variant ConsumeValue() {
-    switch (input_.ConsumeIntegralInRange(0, 9)) {
+    switch (input_.ConsumeIntegralInRange(0, 10)) {
       case 0:
         return ConsumeSmallNumber();
       case 1:
@@ -246,9 +334,20 @@ class Session {
         return input_.ConsumeBool();
       case 7:
         return Variant::Array({ConsumeSmallNumber(), pool_[ConsumePoolIndex()]});
+      case 8:
+        return ConsumeMeddler();
       default:
         return pool_[ConsumePoolIndex()];
     }
+  }
+
+  // A caller's object that reads as a small number or a short text.
+  Variant ConsumeMeddler() {
+    const std::size_t target = ConsumePoolIndex();
+    const auto meddling = input_.ConsumeEnum<Meddling>();
+    Variant reads_as = input_.ConsumeBool() ? Variant(ConsumeSmallNumber())
+                                            : Variant::String(input_.ConsumeRandomLengthString(4));
+    return std::make_shared<Meddler>(*this, target, meddling, std::move(reads_as));
   }
 
   std::vector<Variant> ConsumeValues() {
@@ -261,7 +360,18 @@ class Session {
   std::array<TavrixPtr, kPoolSize> pool_;
   std::vector<std::weak_ptr<Tavrix>> made_;  // every container the calls made
   int copies_ = 0;
+  // The call under way: its target, how often caller's objects changed the pool during it, and
+  // the target's text after the last change.
+  const Tavrix* current_target_ = nullptr;
+  int meddlings_ = 0;
+  std::string text_after_meddling_;
+  bool quiet_ = false;  // while the run itself reads the pool
 };
+
+Variant Meddler::DefaultMember() const {
+  session_.Meddle(target_, meddling_);
+  return reads_as_;
+}
 
 }  // namespace
 

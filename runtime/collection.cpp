@@ -3,17 +3,19 @@
 #include "quenlo/collection.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <memory>
 #include <new>
+#include <random>
 #include <string>
 #include <utility>
 
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
+#include "runtime/siphash.hpp"
 #include "runtime/translate_errors.hpp"
 
 namespace quenlo {
@@ -31,16 +33,32 @@ constexpr std::size_t kLookupsPerPass = 32;
 // Rings up to this size keep their room when they empty out.
 constexpr std::int32_t kShrinkFloor = 64;
 
-// 32 bits of hash address any index a 32-bit count of keys needs.
-std::uint32_t HashOfText(std::string_view text) noexcept {
-  const std::size_t hash = std::hash<std::string_view>{}(text);
-  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+// Keys are hashed with SipHash-1-3 under a key drawn at random once per process, so that
+// nobody can choose keys that share buckets and make lookups, and with them reading a Map,
+// quadratic. Without a source of randomness the time and an address make the key.
+SipKey DrawProcessKey() noexcept {
+  try {
+    std::random_device device;
+    const auto draw = [&device] { return (std::uint64_t{device()} << 32) | device(); };
+    return {draw(), draw()};
+  } catch (...) {
+    const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return {now, reinterpret_cast<std::uintptr_t>(&DrawProcessKey)};  // placed anew each run
+  }
 }
 
-// Folding the halves first lets every byte of the word reach the bits a bucket is chosen by;
-// multiplying by 2^64 / golden ratio then spreads consecutive numbers and texts over all bits.
+const SipKey& ProcessKey() noexcept {
+  static const SipKey key = DrawProcessKey();
+  return key;
+}
+
+// 32 bits of hash address any index a 32-bit count of keys needs.
+std::uint32_t HashOfText(std::string_view text) noexcept {
+  return static_cast<std::uint32_t>(SipHasher<1, 3>(ProcessKey()).Hash(text));
+}
+
 std::uint32_t HashOfWord(std::uint64_t word) noexcept {
-  return static_cast<std::uint32_t>(((word ^ (word >> 32)) * 0x9E3779B97F4A7C15u) >> 32);
+  return static_cast<std::uint32_t>(SipHasher<1, 3>(ProcessKey()).HashWord(word));
 }
 
 // The number a key text is the plain decimal text of: "0", or an optional "-" and digits
@@ -380,8 +398,7 @@ std::optional<std::string> Collection::KeyAt(std::int32_t position) const {
   CheckPosition(position);
   const SlotKey key = SlotAt(position).key;
   if (key.IsNone()) return std::nullopt;
-  if (key.IsInteger()) return std::to_string(key.AsInteger());
-  return key.Text();
+  return TranslateErrors([key] { return key.IsInteger() ? std::to_string(key.AsInteger()) : key.Text(); });
 }
 
 const Variant& Collection::At(std::int32_t position) const {

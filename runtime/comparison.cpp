@@ -5,6 +5,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "runtime/number_compare.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
@@ -123,19 +124,22 @@ bool operator==(const Variant& a, const Variant& b) noexcept {
   }
 }
 
+// A caller's default member may run out of memory too.
 Variant DefaultValue(const Variant& value) {
   if (!value.IsObject()) return value;
-  Variant current = value;
-  for (int step = 0; step < kMaxDefaultMemberSteps; ++step) {
-    const std::shared_ptr<Object>& object = current.AsObject();
-    if (!object) RaiseRuntimeError(err::kObjectNotSet);
-    if (!object->HasDefaultMember()) RaiseRuntimeError(err::kNotSupported);
-    Variant next = object->DefaultMember();
-    if (!next.IsObject()) return next;
-    current = std::move(next);
-  }
-  // An object whose default member leads back to objects without end.
-  RaiseRuntimeError(err::kOutOfStackSpace);
+  return TranslateErrors([&value] {
+    Variant current = value;
+    for (int step = 0; step < kMaxDefaultMemberSteps; ++step) {
+      const std::shared_ptr<Object>& object = current.AsObject();
+      if (!object) RaiseRuntimeError(err::kObjectNotSet);
+      if (!object->HasDefaultMember()) RaiseRuntimeError(err::kNotSupported);
+      Variant next = object->DefaultMember();
+      if (!next.IsObject()) return next;
+      current = std::move(next);
+    }
+    // An object whose default member leads back to objects without end.
+    RaiseRuntimeError(err::kOutOfStackSpace);
+  });
 }
 
 }  // namespace quenlo

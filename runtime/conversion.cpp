@@ -13,6 +13,7 @@
 #include "quenlo/object.hpp"
 #include "runtime/date_text.hpp"
 #include "runtime/number_text.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
@@ -172,7 +173,9 @@ int VarType(const Variant& value) noexcept {
   return value.Type();
 }
 
-std::string TypeName(const Variant& value) {
+namespace {
+
+std::string TypeNameOf(const Variant& value) {
   switch (value.Type()) {
     case vbEmpty:
       return "Empty";
@@ -207,6 +210,12 @@ std::string TypeName(const Variant& value) {
   }
 }
 
+}  // namespace
+
+std::string TypeName(const Variant& value) {
+  return TranslateErrors([&value] { return TypeNameOf(value); });
+}
+
 bool IsNumeric(const Variant& value) noexcept {
   if (ExactOf(value) || (FloatingOf(value) && value.Type() != vbDate)) return true;
   if (!value.IsString()) return false;
@@ -234,7 +243,10 @@ bool IsObject(const Variant& value) noexcept {
 
 // ---- Text of values --------------------------------------------------------------------
 
-void AppendText(std::string& out, const Variant& value) {
+namespace {
+
+// AppendText without the translation of allocation failures, which AppendText does once.
+void AppendTextOf(std::string& out, const Variant& value) {
   switch (value.Type()) {
     case vbEmpty:
     case vbNull:
@@ -265,10 +277,16 @@ void AppendText(std::string& out, const Variant& value) {
       out += "Error ";
       return AppendIntegerText(out, value.AsErrorCode());
     case vbObject:
-      return AppendText(out, DefaultValue(value));
+      return AppendTextOf(out, DefaultValue(value));
     default:
       Raise(err::kTypeMismatch);
   }
+}
+
+}  // namespace
+
+void AppendText(std::string& out, const Variant& value) {
+  TranslateErrors([&] { AppendTextOf(out, value); });
 }
 
 std::string ConcatText(const Variant& value) {

@@ -107,6 +107,17 @@ std::size_t IdentityRegistry::LiveCount() {
   return state.live.size();
 }
 
+bool IdentityRegistry::ClaimReferences(const std::shared_ptr<Object>& owner, long count) noexcept {
+  if (owner.use_count() != count) return false;
+  // Without an identity, only the owners counted could hand out another reference.
+  if (owner->identity_.load(std::memory_order_acquire) == 0) return true;
+  RegistryState& state = State();
+  const std::lock_guard lock(state.mutex);
+  if (owner.use_count() != count) return false;  // resolved by another thread meanwhile
+  state.live.erase(owner->identity_.exchange(0, std::memory_order_acq_rel));
+  return true;
+}
+
 void IdentityRegistry::Release(std::int32_t identity) noexcept {
   RegistryState& state = State();
   const std::lock_guard lock(state.mutex);

@@ -56,7 +56,8 @@ Variant::Variant(unsigned char value) noexcept : Variant(Byte(value)) {}
 Variant::Variant(float value) noexcept : Variant(Single(value)) {}
 Variant::Variant(double value) noexcept : Variant(Double(value)) {}
 Variant::Variant(bool value) noexcept : Variant(Boolean(value)) {}
-Variant::Variant(const char* value) : Variant(std::string_view(value)) {}
+Variant::Variant(std::nullptr_t) noexcept : Variant(Null()) {}
+Variant::Variant(const char* value) : Variant(value == nullptr ? Null() : Variant(std::string_view(value))) {}
 Variant::Variant(const std::string& value) : Variant(std::string_view(value)) {}
 
 Variant::Variant(std::string_view value) : type_(vbEmpty) {
@@ -156,7 +157,8 @@ Variant Variant::Array(std::vector<Variant> elements) {
   }
   if (depth > kDeepestArray) RaiseRuntimeError(err::kOutOfStackSpace);
   Variant v;
-  v.value_.array = ArrayBlock{new std::vector<Variant>(std::move(elements)), depth};
+  v.value_.array =
+      ArrayBlock{TranslateErrors([&] { return new std::vector<Variant>(std::move(elements)); }), depth};
   v.type_ = vbArray | vbVariant;
   return v;
 }
@@ -240,7 +242,7 @@ void Variant::AssignString(std::string_view text) {
     if (!text.empty()) std::memcpy(value_.inline_chars, text.data(), text.size());
     inline_length_ = static_cast<std::uint8_t>(text.size());
   } else {
-    char* block = new char[text.size()];
+    char* block = TranslateErrors([&text] { return new char[text.size()]; });
     std::memcpy(block, text.data(), text.size());
     value_.heap_string = HeapString{block, text.size()};
     inline_length_ = kHeapStringMark;
@@ -267,8 +269,9 @@ void Variant::CopyFrom(const Variant& other) {
     new (&value_.object) std::shared_ptr<Object>(other.value_.object);
     type_ = vbObject;
   } else if (other.IsArray()) {
-    value_.array =
-        ArrayBlock{new std::vector<Variant>(*other.value_.array.elements), other.value_.array.depth};
+    const std::vector<Variant>& elements = *other.value_.array.elements;
+    value_.array = ArrayBlock{TranslateErrors([&] { return new std::vector<Variant>(elements); }),
+                              other.value_.array.depth};
     type_ = other.type_;
   } else {
     CopyBytes(other);

@@ -1,6 +1,7 @@
 // Tavrix: AddLast, AddFirst and Insert.
 #include <limits>
 
+#include "core/callout_guard.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/translate_errors.hpp"
@@ -17,12 +18,21 @@ void Tavrix::AppendAtNextPosition(const Variant& Data) {
   values_->AppendUnderFreeKey(Data, count + 1);  // without a key when "count + 1" is taken
 }
 
+void Tavrix::AddMapKey(const Variant& Data, bool first) {
+  CalloutGuard guard(*this);
+  guard.WithPlain(Data, [&](const Variant& named) {
+    if (ValueExists(named)) Raise(ErrDuplicateValue);
+    // First, whatever the type of the first key.
+    InsertMapEntry(first ? 1 : values_->Count() + 1, Data, named, Variant::Null());
+  });
+}
+
 Variant Tavrix::AddLast(const Variant& Data) {
   return TranslateErrors([&] {
     RequireKind(kind_ == KindMap || IsArrayKind());
+    NoteChange();
     if (kind_ == KindMap) {
-      if (ValueExists(Data)) Raise(ErrDuplicateValue);
-      InsertMapEntry(values_->Count() + 1, Data, Variant::Null());
+      AddMapKey(Data, false);
     } else {
       RequireRoomInBoundedArray();
       AppendAtNextPosition(Data);
@@ -34,9 +44,9 @@ Variant Tavrix::AddLast(const Variant& Data) {
 Variant Tavrix::AddFirst(const Variant& Data) {
   return TranslateErrors([&] {
     RequireKind(kind_ == KindMap || IsArrayKind());
+    NoteChange();
     if (kind_ == KindMap) {
-      if (ValueExists(Data)) Raise(ErrDuplicateValue);
-      InsertMapEntry(1, Data, Variant::Null());  // first, whatever the type of the first key
+      AddMapKey(Data, true);
     } else {
       RequireRoomInBoundedArray();
       if (values_->Count() == 0) {
@@ -53,7 +63,10 @@ void Tavrix::Insert(const Variant& index, const Variant& Data) {
   TranslateErrors([&] {
     RequireKind(IsArrayKind());
     RequireRoomInBoundedArray();
-    values_->InsertAt(values_->PositionOf(index), Data);
+    NoteChange();
+    CalloutGuard guard(*this);
+    guard.WithPlain(index,
+                    [&](const Variant& named) { values_->InsertAt(values_->PositionOf(named), Data); });
   });
 }
 

@@ -1,4 +1,5 @@
 // Tavrix: Remove and RemoveAll.
+#include "core/callout_guard.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/translate_errors.hpp"
@@ -7,15 +8,15 @@ namespace quenlo {
 
 Variant Tavrix::Remove(const Variant& index) {
   return TranslateErrors([&] {
-    if (kind_ == KindMap) {
+    RequireKind(kind_ == KindMap || IsArrayKind());
+    NoteChange();
+    CalloutGuard guard(*this);
+    guard.WithPlain(index, [this](const Variant& named) {
       // Keys has no key texts of its own: the position found in Values names the key too.
-      const std::int32_t position = values_->PositionOf(index);
+      const std::int32_t position = values_->PositionOf(named);
       values_->RemoveAt(position);
-      keys_->RemoveAt(position);
-    } else {
-      RequireKind(IsArrayKind());
-      values_->Remove(index);
-    }
+      if (kind_ == KindMap) keys_->RemoveAt(position);
+    });
     return Variant();
   });
 }

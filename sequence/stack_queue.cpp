@@ -8,6 +8,7 @@ namespace quenlo {
 void Tavrix::Push(const Variant& Data) {
   TranslateErrors([&] {
     RequireKind(kind_ == KindStack || kind_ == KindQueue);
+    NoteChange();
     if (kind_ == KindStack) {
       values_->InsertAt(1, Data);
     } else {
@@ -20,6 +21,7 @@ Variant Tavrix::Pop() {
   return TranslateErrors([&] {
     RequireKind(kind_ == KindStack || kind_ == KindQueue);
     if (values_->Count() == 0) Raise(ErrSubscriptOutOfRange);
+    NoteChange();
     return values_->TakeFirst();
   });
 }

@@ -51,6 +51,13 @@ class QUENLO_EXPORT IdentityRegistry {
   /// The number of identities currently given out (for tests and diagnostics).
   static std::size_t LiveCount();
 
+  /// True when exactly `count` references to the object of `owner` exist, `owner` included,
+  /// and no other can be had any more: from then on the object's identity resolves to nothing.
+  /// A container releasing what it holds claims a dying element's last reference before it
+  /// takes the element apart, so that no thread resolving the element's identity at that
+  /// moment gets it half released; cycle collection claims the containers it empties.
+  static bool ClaimReferences(const std::shared_ptr<Object>& owner, long count = 1) noexcept;
+
  private:
   friend class Object;
   static void Release(std::int32_t identity) noexcept;

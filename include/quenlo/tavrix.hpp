@@ -3,6 +3,7 @@
 // (adding, removing, stack, queue, search), serial/ (object string, files), dump/ (listing).
 #pragma once
 
+#include <atomic>
 #include <concepts>
 #include <cstdint>
 #include <memory>
@@ -38,6 +39,7 @@ inline constexpr std::int32_t ErrDuplicateValue = -2147206503;       // object-e
 inline constexpr std::int32_t ErrInvalidOperation = 15011;
 
 class Tavrix;
+class CalloutGuard;
 using TavrixPtr = std::shared_ptr<Tavrix>;
 
 /// A dynamic data container: a Map, a bounded or unbounded Array, a single Variant value, Nil,
@@ -237,6 +239,9 @@ class QUENLO_EXPORT Tavrix final : public Object {
   /// anything other than a container's elements holds a reference to it: a TavrixPtr, a Variant
   /// outside a container, or an object of another class. Call it at a quiet moment, when no
   /// other thread is using containers, for example after dropping a tree that may hold itself.
+  /// A collection that finds a container changed by another thread while it counted, or an
+  /// unreachable one taken up meanwhile, releases nothing and raises 10; no thread can take up
+  /// a container the collection empties (its identity then resolves to nothing).
   static std::size_t CollectCycles();
 
   /// Tells whether this container's object string reads back equal: returns an empty text when
@@ -270,10 +275,18 @@ class QUENLO_EXPORT Tavrix final : public Object {
 
   bool ValueExists(const Variant& index) const noexcept;
   static bool ValuesEqual(const Variant& A, const Variant& B) noexcept;
+  // ValuesEqual of an element of this container and Data, an object's default member read
+  // through `guard`.
+  static bool ElementEquals(const Variant& element, const Variant& Data, CalloutGuard& guard);
+  // The stores take the index as given and the plain value it names (an object's default member).
+  void StoreValue(const Variant& index, const Variant& named, Variant value);
   void StoreArrayValue(const Variant& index, Variant value);
-  void StoreMapValue(const Variant& key, Variant value);
+  void StoreMapValue(const Variant& key, const Variant& named, Variant value);
   void StoreVariantValue(const Variant& index, Variant value);
-  const Variant& ItemByKeyText(const Variant& index) const;
+  // `test` applied to the element stored under the text of `index` as a key.
+  bool TestItemByKeyText(const Variant& index, bool (*test)(const Variant&)) const;
+  // Adds the key Data with a Null value, first or last.
+  void AddMapKey(const Variant& Data, bool first);
 
   // The position `index` names in Values, or nothing when reading it would fail.
   std::optional<std::int32_t> PositionIfExists(const Variant& index) const noexcept;
@@ -284,7 +297,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
   void CopyContentsOf(const Tavrix& Data);
   // Adds a Map entry at `position` of both collections, under the key's text; on a failure
   // neither collection is changed.
-  void InsertMapEntry(std::int32_t position, const Variant& key, Variant value);
+  void InsertMapEntry(std::int32_t position, const Variant& key, const Variant& named, Variant value);
   // Appends an array element under `key_text`, or without a key when another element
   // already carries that key.
   void AppendArrayElement(Variant value, std::string_view key_text);
@@ -303,8 +316,15 @@ class QUENLO_EXPORT Tavrix final : public Object {
   friend class ObjectStringReader;
   friend class JsonContainerFiller;
 
-  // ---- core/: cycle collection ---------------------------------------------------------------
+  // ---- core/: cycle collection and callouts to caller code ------------------------------
   friend class CycleCollector;
+  friend class CalloutGuard;
+  // Counts every change of kind, bound or elements, so that a member that ran a caller's code
+  // (an object's default member) can tell whether that code changed this container. Only the
+  // thread changing the container writes it, so a plain load and store suffice.
+  void NoteChange() noexcept {
+    generation_.store(generation_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+  }
 
   // ---- The container record -------------------------------------------------------------
   std::string tag_;
@@ -316,6 +336,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
   // for a container not in the list.
   std::uintptr_t newer_ = 0;
   std::uintptr_t older_ = 0;
+  std::atomic<std::uint32_t> generation_{0};
 };
 
 }  // namespace quenlo

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iosfwd>
@@ -114,7 +115,8 @@ class QUENLO_EXPORT Variant {
   Variant(float value) noexcept;          // Single
   Variant(double value) noexcept;         // Double
   Variant(bool value) noexcept;           // Boolean
-  Variant(const char* value);             // String
+  Variant(std::nullptr_t) noexcept;       // Null
+  Variant(const char* value);             // String; Null for a null pointer
   Variant(std::string_view value);        // String
   Variant(const std::string& value);      // String
   Variant(Currency value) noexcept;

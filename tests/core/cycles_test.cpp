@@ -98,5 +98,38 @@ TEST(CycleCollection, ADroppedCycleLetsGoOfWhatACallerStillHolds) {
   EXPECT_EQ(kept->GetObjectString(), MapOf("a", 1, "b", Make(KindQueue, {2}))->GetObjectString());
 }
 
+// A caller's object that, when it dies, asks for a container by its identity.
+struct Resurrector final : Object {
+  Resurrector(std::int32_t wanted_identity, std::shared_ptr<Object>& rescued_object,
+              std::int32_t& error_number)
+      : wanted(wanted_identity), rescued(rescued_object), error(error_number) {}
+  ~Resurrector() override {
+    try {
+      rescued = IdentityRegistry::Resolve(wanted);
+    } catch (const Error& raised) {
+      error = raised.Number();
+    }
+  }
+  std::int32_t wanted;
+  std::shared_ptr<Object>& rescued;
+  std::int32_t& error;
+};
+
+TEST(CycleCollection, NoContainerOfADroppedCycleIsTakenUpWhileTheCycleIsEmptied) {
+  Tavrix::CollectCycles();
+  std::shared_ptr<Object> rescued;
+  std::int32_t error = 0;
+  {
+    const auto [array, map] = Ring();
+    map->Item("x", 1);
+    array->AddLast(std::make_shared<Resurrector>(IdentityRegistry::IdentityOf(map), rescued, error));
+  }
+  // The object dies while the collection empties the cycle: the Map it asks for is no longer
+  // to be had, rather than handed out to be emptied under the caller's hands.
+  EXPECT_EQ(Tavrix::CollectCycles(), 2u);
+  EXPECT_EQ(rescued, nullptr);
+  EXPECT_EQ(error, err::kInvalidProcedureCall);
+}
+
 }  // namespace
 }  // namespace quenlo

@@ -65,6 +65,14 @@ TEST(TavrixStores, AVariantKeepsItsValueUnderTheIndexText) {
   EXPECT_IDENTICAL(t->Item("1"), Variant(7));
 }
 
+TEST(TavrixStores, NullPointersStoreNull) {
+  const TavrixPtr map = Make(KindMap);
+  map->Item("x", static_cast<const char*>(nullptr));
+  map->Item("y", nullptr);
+  (*map)["z"] = nullptr;
+  EXPECT_EQ(ElementsOf(*map), (Values{Variant::Null(), Variant::Null(), Variant::Null()}));
+}
+
 TEST(TavrixItem, KindsLengthAndTheProxy) {
   for (const TavrixKind kind : {KindNil, KindStack, KindQueue, KindSet}) {
     const TavrixPtr t = Make(kind);

@@ -45,6 +45,15 @@ TEST(VariantTest, ConstructorsFollowTheLiteralRule) {
               Variant::Nothing().IsNothing());
 }
 
+TEST(VariantTest, NullPointersMakeNull) {
+  const Variant from_nullptr = nullptr;
+  const char* const no_text = nullptr;
+  EXPECT_TRUE(from_nullptr.IsNull());
+  EXPECT_TRUE(Variant(no_text).IsNull());
+  EXPECT_TRUE(Variant::Array({nullptr, no_text}).AsArray().at(1).IsNull());
+  EXPECT_TRUE(Variant(std::shared_ptr<Object>()).IsNothing());  // an object pointer stays an object
+}
+
 TEST(VariantTest, TypedReadsOfAnotherTypeRaiseTypeMismatch) {
   const Variant integer = 5;
   EXPECT_EQ(ErrorNumberOf([&] { (void)integer.AsLong(); }), err::kTypeMismatch);

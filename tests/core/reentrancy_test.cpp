@@ -1,0 +1,222 @@
+// Members that read the default member of a caller's object, whose code changes or releases
+// the very container the member works on: the member stops with error 10 and changes nothing
+// more, or, when the container was only released, finishes with the right result; it never
+// touches freed storage (AddressSanitizer runs these too).
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/tavrix_expect.hpp"
+#include "quenlo/tavrix.hpp"
+
+namespace quenlo {
+namespace {
+
+using namespace quenlo::testing;
+
+// A caller's object that reads as `value` and, the first time it is read, runs `act`.
+class Meddler final : public Object {
+ public:
+  explicit Meddler(Variant value) : value_(std::move(value)) {}
+  bool HasDefaultMember() const noexcept override { return true; }
+  Variant DefaultMember() const override {
+    if (act) std::exchange(act, nullptr)();
+    return value_;
+  }
+  mutable std::function<void()> act;
+
+ private:
+  Variant value_;
+};
+
+enum class Meddling { kNothing, kClear, kSetNil, kSetMap, kStore, kRelease };
+
+void Meddle(Meddling meddling, Tavrix& t) {
+  switch (meddling) {
+    case Meddling::kClear:
+      return t.Kind() == KindVariant ? t.SetVariant() : t.RemoveAll();
+    case Meddling::kSetNil:
+      return t.SetNil();
+    case Meddling::kSetMap:
+      return t.SetMap();
+    case Meddling::kStore:
+      return t.Item(1, "changed");
+    default:
+      return;
+  }
+}
+
+std::string TextOf(const Tavrix& t) try { return t.GetObjectString(); } catch (const Error& error) {
+  return "error " + std::to_string(error.Number());
+}
+
+struct MemberCase {
+  const char* name;
+  TavrixKind kind;
+  // The elements, which may include the caller's object (a Map's are "a", "b", "c" → them).
+  std::function<std::vector<Variant>(const Variant& meddler)> elements;
+  Variant meddler_reads;
+  std::function<Variant(Tavrix&, const Variant& meddler)> call;
+  Variant result;              // when the object changes nothing
+  std::string text_after;      // the same
+  bool answers_false = false;  // Exists never raises: a change makes it answer False
+};
+
+std::vector<Variant> OneTwoThree(const Variant&) {
+  return {1, "two", 3};
+}
+
+TavrixPtr Build(const MemberCase& member, const Variant& meddler) {
+  const TavrixPtr t = Make(member.kind);
+  const std::vector<Variant> elements = member.elements(meddler);
+  for (std::size_t at = 0; at < elements.size(); ++at) {
+    if (member.kind == KindMap) t->Item(std::string(1, static_cast<char>('a' + at)), elements[at]);
+    if (member.kind == KindUnboundedArray) t->AddLast(elements[at]);
+    if (member.kind == KindVariant) t->Item(1, elements[at]);
+  }
+  return t;
+}
+
+// Runs the member on a container whose caller's object meddles as asked.
+void Check(const MemberCase& member, Meddling meddling) {
+  SCOPED_TRACE(std::string(member.name) + ", meddling " + std::to_string(static_cast<int>(meddling)));
+  const auto object = std::make_shared<Meddler>(member.meddler_reads);
+  const Variant meddler(object);
+  TavrixPtr t = Build(member, meddler);
+  const TavrixPtr twin = Build(member, meddler);
+  Meddle(meddling, *twin);
+  const std::weak_ptr<Tavrix> watch = t;
+  Tavrix& target = *t;
+  if (meddling == Meddling::kRelease) {
+    object->act = [held = std::move(t)]() mutable { held.reset(); };
+  } else {
+    object->act = [&target, meddling] { Meddle(meddling, target); };
+  }
+
+  std::optional<Variant> result;
+  int error = 0;
+  try {
+    result = member.call(target, meddler);
+  } catch (const Error& raised) {
+    error = raised.Number();
+  }
+  if (meddling == Meddling::kRelease) {
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(result.value_or(Variant::Missing()), member.result);
+    EXPECT_TRUE(watch.expired());
+    return;
+  }
+  if (meddling == Meddling::kNothing) {
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(result.value_or(Variant::Missing()), member.result);
+    EXPECT_EQ(TextOf(target), member.text_after);
+  } else if (member.answers_false) {
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(result.value_or(Variant::Missing()), Variant(false));
+  } else {
+    EXPECT_EQ(error, err::kArrayLocked);
+  }
+  if (meddling != Meddling::kNothing) {
+    EXPECT_EQ(TextOf(target), TextOf(*twin));  // nothing more changed
+  }
+  EXPECT_EQ(target.FindInconsistency(), "");
+}
+
+const std::vector<MemberCase>& MemberCases() {
+  static const std::vector<MemberCase> cases = {
+      {"Find of a value", KindUnboundedArray, OneTwoThree, "two",
+       [](Tavrix& t, const Variant& m) { return Variant(t.Find(m)); }, 2, R"(\11000\[\2\1, \8\two, \2\3])"},
+      {"Find of a key", KindMap, OneTwoThree, "b",
+       [](Tavrix& t, const Variant& m) { return Variant(t.Find(m)); }, 2,
+       R"(\11000\{a: \2\1, b: \8\two, c: \2\3})"},
+      {"Find from a Start", KindUnboundedArray, OneTwoThree, 2,
+       [](Tavrix& t, const Variant& m) { return Variant(t.Find(3, m)); }, 3,
+       R"(\11000\[\2\1, \8\two, \2\3])"},
+      {"Find among elements", KindUnboundedArray,
+       [](const Variant& m) {
+         return std::vector<Variant>{1, m, 3};
+       },
+       3, [](Tavrix& t, const Variant&) { return Variant(t.Find(3)); }, 2, ""},
+      {"Exists of a value", KindUnboundedArray, OneTwoThree, "two",
+       [](Tavrix& t, const Variant& m) { return Variant(t.Exists(m)); }, true,
+       R"(\11000\[\2\1, \8\two, \2\3])", true},
+      {"Exists of a key", KindMap, OneTwoThree, "b",
+       [](Tavrix& t, const Variant& m) { return Variant(t.Exists(m)); }, true,
+       R"(\11000\{a: \2\1, b: \8\two, c: \2\3})", true},
+      {"Item read", KindUnboundedArray, OneTwoThree, 2, [](Tavrix& t, const Variant& m) { return t.Item(m); },
+       "two", R"(\11000\[\2\1, \8\two, \2\3])"},
+      {"Item store on an Array", KindUnboundedArray, OneTwoThree, 2,
+       [](Tavrix& t, const Variant& m) {
+         t.Item(m, "new");
+         return Variant();
+       },
+       Variant(), R"(\11000\[\2\1, \8\new, \2\3])"},
+      {"Item store on a Map", KindMap, OneTwoThree, "b",
+       [](Tavrix& t, const Variant& m) {
+         t.Item(m, "new");
+         return Variant();
+       },
+       Variant(), R"(\11000\{a: \2\1, b: \8\new, c: \2\3})"},
+      {"Item store on a Variant", KindVariant, OneTwoThree, 1,
+       [](Tavrix& t, const Variant& m) {
+         t.Item(m, "new");
+         return Variant();
+       },
+       Variant(), R"(\11000\\8\new)"},
+      {"AddLast of a key", KindMap, OneTwoThree, "d",
+       [](Tavrix& t, const Variant& m) { return t.AddLast(m); }, Variant(),
+       R"(\11000\{a: \2\1, b: \8\two, c: \2\3, d: \1\})"},
+      {"AddFirst of a key", KindMap, OneTwoThree, "d",
+       [](Tavrix& t, const Variant& m) { return t.AddFirst(m); }, Variant(),
+       R"(\11000\{d: \1\, a: \2\1, b: \8\two, c: \2\3})"},
+      {"Insert", KindUnboundedArray, OneTwoThree, 2,
+       [](Tavrix& t, const Variant& m) {
+         t.Insert(m, "new");
+         return Variant();
+       },
+       Variant(), R"(\11000\[\2\1, \8\new, \8\two, \2\3])"},
+      {"Remove from an Array", KindUnboundedArray, OneTwoThree, 2,
+       [](Tavrix& t, const Variant& m) { return t.Remove(m); }, Variant(), R"(\11000\[\2\1, \2\3])"},
+      {"Remove from a Map", KindMap, OneTwoThree, "b",
+       [](Tavrix& t, const Variant& m) { return t.Remove(m); }, Variant(), R"(\11000\{a: \2\1, c: \2\3})"},
+      {"Length of an object", KindVariant, [](const Variant& m) { return std::vector<Variant>{m}; }, "four",
+       [](Tavrix& t, const Variant&) { return Variant(t.Length()); }, 4, ""},
+      {"a predicate", KindMap, OneTwoThree, "b",
+       [](Tavrix& t, const Variant& m) { return Variant(t.IsString(m)); }, true,
+       R"(\11000\{a: \2\1, b: \8\two, c: \2\3})"},
+      {"SetArray", KindMap, OneTwoThree, 5,
+       [](Tavrix& t, const Variant& m) {
+         t.SetArray(m);
+         return Variant();  // the container may be gone now
+       },
+       Variant(), R"(\11000\[])"},
+  };
+  return cases;
+}
+
+TEST(Reentrancy, AMemberStopsWithErrorTenWhenACallersObjectChangesItsContainer) {
+  for (const MemberCase& member : MemberCases()) {
+    for (const Meddling meddling :
+         {Meddling::kClear, Meddling::kSetNil, Meddling::kSetMap, Meddling::kStore}) {
+      Check(member, meddling);
+    }
+  }
+}
+
+TEST(Reentrancy, AMemberFinishesWhenACallersObjectReleasesItsContainer) {
+  for (const MemberCase& member : MemberCases()) Check(member, Meddling::kRelease);
+}
+
+TEST(Reentrancy, AnObjectThatChangesNothingIsReadOnce) {
+  for (const MemberCase& member : MemberCases()) {
+    if (!std::string(member.text_after).empty()) Check(member, Meddling::kNothing);
+  }
+}
+
+}  // namespace
+}  // namespace quenlo

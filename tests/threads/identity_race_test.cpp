@@ -1,0 +1,95 @@
+// Identities read on some threads while other threads release the containers they name: a
+// reader gets the whole container or error 5, never one that is being taken apart.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "quenlo/error.hpp"
+#include "quenlo/object.hpp"
+#include "quenlo/tavrix.hpp"
+
+namespace quenlo {
+namespace {
+
+constexpr int kTreesToRelease = 600;
+constexpr std::size_t kChildren = 256;
+constexpr int kReaders = 2;
+constexpr const char* kChildText = R"(\11000\{\8\a: \3\1, \8\b: \8\two})";
+
+using Published = std::array<std::atomic<std::int32_t>, kChildren>;
+
+// Maps that each hold many child Maps: the children's identities are published, then the tree
+// is let go, so that the children die one after another as its elements.
+void ReleaseTrees(Published& published) {
+  for (int round = 0; round < kTreesToRelease; ++round) {
+    const TavrixPtr tree = Tavrix::Create();
+    tree->SetArray();
+    for (std::atomic<std::int32_t>& identity : published) {
+      const TavrixPtr child = Tavrix::Create();
+      child->SetObjectString(kChildText);
+      tree->AddLast(child);
+      identity.store(IdentityRegistry::IdentityOf(child), std::memory_order_relaxed);
+    }
+  }
+}
+
+struct ReadCounts {
+  int whole = 0;
+  int unknown = 0;
+  int broken = 0;
+};
+
+// Reads "\9\N" for each published identity in turn; an identity either reads as the whole
+// child or raises 5.
+void ReadIdentities(const Published& published, const std::atomic<bool>& done, ReadCounts& counts) {
+  const TavrixPtr target = Tavrix::Create();
+  for (std::size_t next = 0; !done.load(std::memory_order_relaxed); next = (next + 1) % kChildren) {
+    const std::int32_t identity = published[next].load(std::memory_order_relaxed);
+    if (identity == 0) continue;
+    try {
+      target->SetObjectString(R"(\11000\[\9\)" + std::to_string(identity) + "]");
+    } catch (const Error& error) {
+      counts.unknown += error.Number() == err::kInvalidProcedureCall ? 1 : 0;
+      counts.broken += error.Number() == err::kInvalidProcedureCall ? 0 : 1;
+      continue;
+    }
+    const auto child = target->Item(1).ObjectAs<Tavrix>();
+    const bool whole =
+        child != nullptr && child->FindInconsistency().empty() && child->GetObjectString() == kChildText;
+    counts.whole += whole ? 1 : 0;
+    counts.broken += whole ? 0 : 1;
+  }
+}
+
+TEST(Threads, IdentitiesResolveToWholeContainersOrRaiseWhileTheyAreReleased) {
+  Published published{};
+  std::atomic<bool> done{false};
+  std::vector<ReadCounts> counts(kReaders);
+  std::vector<std::thread> readers;
+  for (ReadCounts& reader_counts : counts) {
+    readers.emplace_back(
+        [&published, &done, &reader_counts] { ReadIdentities(published, done, reader_counts); });
+  }
+  ReleaseTrees(published);
+  done = true;
+  for (std::thread& thread : readers) thread.join();
+
+  ReadCounts total;
+  for (const ReadCounts& reader_counts : counts) {
+    total.whole += reader_counts.whole;
+    total.unknown += reader_counts.unknown;
+    total.broken += reader_counts.broken;
+  }
+  EXPECT_EQ(total.broken, 0) << total.whole << " whole, " << total.unknown << " unknown";
+  EXPECT_GT(total.whole, 0);
+  EXPECT_GT(total.unknown, 0);
+}
+
+}  // namespace
+}  // namespace quenlo
