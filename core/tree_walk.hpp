@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <typeinfo>
 #include <vector>
 
@@ -124,7 +125,13 @@ class TreeWalk {
       ++frame.position;
       const Variant& value = ElementAt(*frame.container, frame.position);
       if (frame.position < frame.count) Prefetch(ElementAt(*frame.container, frame.position + 1));
-      visitor.Element(*frame.container, frame.position, frame.level);
+      if (KeyCallsOut(*frame.container, frame.position)) {
+        GuardPath();
+        visitor.Element(*frame.container, frame.position, frame.level);
+        RequirePathUnchanged();
+      } else {
+        visitor.Element(*frame.container, frame.position, frame.level);
+      }
       const Tavrix* nested = NestedIn(value);
       if (nested == nullptr) {
         if (value.IsObject()) {
@@ -158,6 +165,32 @@ class TreeWalk {
     if (!frames_.empty()) path_.RemoveLast();
   }
 
+  // Whether the visitor reads the text of an object to write the key of this element: that runs
+  // the object's default member, a caller's code that may change or release the tree.
+  static bool KeyCallsOut(const Tavrix& container, std::int32_t position) noexcept {
+    return container.kind_ == KindMap && container.keys_->At(position).IsObject();
+  }
+
+  // Keeps every container on the path alive until the walk ends, and notes its state.
+  void GuardPath() {
+    guarded_.clear();
+    for (const Frame& frame : frames_) {
+      guarded_.push_back(Guarded{frame.container->shared_from_this(),
+                                 frame.container->generation_.load(std::memory_order_relaxed)});
+    }
+  }
+
+  // Raises 10 when a container on the path changed since GuardPath: the walk stops before it
+  // reads anything of it again.
+  void RequirePathUnchanged() const {
+    for (const Guarded& guarded : guarded_) {
+      const auto& container = static_cast<const Tavrix&>(*guarded.container);
+      if (container.generation_.load(std::memory_order_relaxed) != guarded.generation) {
+        RaiseRuntimeError(err::kArrayLocked, "the tree was changed by the default member of an object");
+      }
+    }
+  }
+
   // The container `value` holds when the walk enters it: a container not on the path.
   const Tavrix* NestedIn(const Variant& value) const noexcept {
     if (!value.IsObject()) return nullptr;
@@ -189,9 +222,15 @@ class TreeWalk {
     if (next.IsObject()) __builtin_prefetch(next.AsObject().get());
   }
 
+  struct Guarded {
+    std::shared_ptr<const Object> container;
+    std::uint32_t generation;
+  };
+
   const Tavrix& root_;
   std::vector<Frame> frames_;
   WalkPath path_;
+  std::vector<Guarded> guarded_;  // kept until the walk ends, past the error it may raise
 };
 
 }  // namespace quenlo

@@ -406,8 +406,7 @@ class ObjectStringReader {
 
   // Makes `target` what Become would make it with the container read.
   static void MoveInto(Tavrix& target, Tavrix& read) noexcept {
-    target.values_ = std::move(read.values_);
-    target.keys_ = std::move(read.keys_);
+    target.ReplaceStorage(std::move(read.values_), std::move(read.keys_));
     target.kind_ = read.kind_;
     target.bound_ = read.bound_;
   }

@@ -70,7 +70,7 @@ TEST(TavrixStores, NullPointersStoreNull) {
   map->Item("x", static_cast<const char*>(nullptr));
   map->Item("y", nullptr);
   (*map)["z"] = nullptr;
-  EXPECT_EQ(ElementsOf(*map), (Values{Variant::Null(), Variant::Null(), Variant::Null()}));
+  EXPECT_IDENTICAL(ElementsOf(*map), (Values{Variant::Null(), Variant::Null(), Variant::Null()}));
 }
 
 TEST(TavrixItem, KindsLengthAndTheProxy) {

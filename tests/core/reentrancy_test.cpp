@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/tavrix_expect.hpp"
+#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
 
 namespace quenlo {
@@ -107,17 +108,17 @@ void Check(const MemberCase& member, Meddling meddling) {
   }
   if (meddling == Meddling::kRelease) {
     EXPECT_EQ(error, 0);
-    EXPECT_EQ(result.value_or(Variant::Missing()), member.result);
+    EXPECT_IDENTICAL(result.value_or(Variant::Missing()), member.result);
     EXPECT_TRUE(watch.expired());
     return;
   }
   if (meddling == Meddling::kNothing) {
     EXPECT_EQ(error, 0);
-    EXPECT_EQ(result.value_or(Variant::Missing()), member.result);
+    EXPECT_IDENTICAL(result.value_or(Variant::Missing()), member.result);
     EXPECT_EQ(TextOf(target), member.text_after);
   } else if (member.answers_false) {
     EXPECT_EQ(error, 0);
-    EXPECT_EQ(result.value_or(Variant::Missing()), Variant(false));
+    EXPECT_IDENTICAL(result.value_or(Variant::Missing()), Variant(false));
   } else {
     EXPECT_EQ(error, err::kArrayLocked);
   }
@@ -215,6 +216,47 @@ TEST(Reentrancy, AMemberFinishesWhenACallersObjectReleasesItsContainer) {
 TEST(Reentrancy, AnObjectThatChangesNothingIsReadOnce) {
   for (const MemberCase& member : MemberCases()) {
     if (!std::string(member.text_after).empty()) Check(member, Meddling::kNothing);
+  }
+}
+
+// The walks read the text of a Map key that is an object: its code may empty or release the
+// very containers the walk is inside.
+TEST(Reentrancy, AWalkStopsWithTenWhenAKeysObjectChangesTheTree) {
+  const std::vector<std::function<std::string(const Tavrix&)>> walks = {
+      [](const Tavrix& t) { return t.GetObjectString(); },
+      [](const Tavrix& t) { return t.DebugPrint(); },
+      [](const Tavrix& t) { return t.FindUnreadableValue(); },
+  };
+  for (std::size_t walk = 0; walk < walks.size(); ++walk) {
+    for (const bool release_the_map : {false, true}) {
+      SCOPED_TRACE("walk " + std::to_string(walk) +
+                   (release_the_map ? ", the Map released" : ", the Map emptied"));
+      const auto key = std::make_shared<Meddler>("key");
+      TavrixPtr map = Make(KindMap);
+      map->AddLast(Variant(key));
+      map->Item("after", 2);
+      const TavrixPtr root = Make(KindUnboundedArray);
+      root->AddLast(map);
+      root->AddLast(3);
+      const std::weak_ptr<Tavrix> watch = map;
+      if (release_the_map) {
+        key->act = [&root] { root->RemoveAll(); };
+        map.reset();
+      } else {
+        key->act = [&map] { map->RemoveAll(); };
+      }
+      int error = 0;
+      try {
+        walks[walk](*root);
+      } catch (const Error& raised) {
+        error = raised.Number();
+      }
+      EXPECT_EQ(error, err::kArrayLocked);
+      if (release_the_map) {
+        EXPECT_TRUE(watch.expired());  // let go once the walk ended
+      }
+      EXPECT_EQ(root->FindInconsistency(), "");
+    }
   }
 }
 
