@@ -1,5 +1,6 @@
-// Trees at the nesting limit written, listed, checked and released on a thread with a 64 KiB
-// stack: no walk may recurse once per level.
+// Trees and texts at the nesting limit written, listed, checked and read on a thread with a
+// 64 KiB stack, as thread pools give their threads: no walk and no reading may recurse once per
+// level.
 #include "support/small_stack.hpp"
 
 #include <gtest/gtest.h>
@@ -82,27 +83,35 @@ std::int32_t ErrorOf(const auto& call) {
   return 0;
 }
 
-TEST(SmallStack, TreesAtTheNestingLimitAreWrittenListedAndCheckedAndDeeperOnesRefused) {
+TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
   for (const TavrixKind kind : kBracketedKinds) {
     SCOPED_TRACE(kind);
     const TavrixPtr deepest = ChainOf(kind, kLimit);
     const TavrixPtr too_deep = ChainOf(kind, 2000);
+    const TavrixPtr read = Tavrix::Create();
+    const TavrixPtr refused = Tavrix::Create();
+    refused->SetMap();
     std::string text, listing, finding = "not run";
-    std::int32_t write_error = 0, list_error = 0, check_error = 0;
+    std::int32_t write_error = 0, list_error = 0, check_error = 0, read_error = 0;
     test_support::RunOnSmallStack([&] {
       text = deepest->GetObjectString();
       listing = deepest->DebugPrint();
       finding = deepest->FindUnreadableValue();
+      read->SetObjectString(text);
       write_error = ErrorOf([&] { (void)too_deep->GetObjectString(); });
       list_error = ErrorOf([&] { (void)too_deep->DebugPrint(); });
       check_error = ErrorOf([&] { (void)too_deep->FindUnreadableValue(); });
+      read_error = ErrorOf([&] { refused->SetObjectString(TextOfChain(kind, 2000)); });
     });
     EXPECT_EQ(text, TextOfChain(kind, kLimit));
     EXPECT_EQ(listing, deepest->DebugPrint());  // as on the main thread's large stack
     EXPECT_EQ(finding, "");
+    EXPECT_EQ(read->GetObjectString(), text);
     EXPECT_EQ(write_error, err::kOutOfStackSpace);
     EXPECT_EQ(list_error, err::kOutOfStackSpace);
     EXPECT_EQ(check_error, err::kOutOfStackSpace);
+    EXPECT_EQ(read_error, err::kOutOfStackSpace);
+    EXPECT_EQ(refused->GetObjectString(), "\\11000\\{}");  // a refused text changes nothing
   }
 }
 
