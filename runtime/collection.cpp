@@ -1,5 +1,5 @@
-// Collection: a ring buffer of slots, each a Variant and an optional key, with a hash index
-// over the keys built once a lookup among many items needs it.
+// Collection: a ring buffer of Variants with their keys in a parallel ring when any are held,
+// and a hash index over the keys built once a lookup among many items needs it.
 #include "quenlo/collection.hpp"
 
 #include <algorithm>
@@ -184,32 +184,6 @@ struct Collection::Probe {
   SlotKey MakeKey() const { return word.IsNone() ? SlotKey::Block(text, Hash()) : word; }
 };
 
-// Slots outside positions 1..Count are raw memory: an item is constructed in place when it
-// arrives and destroyed when it leaves, so growing the ring moves only the items.
-struct Collection::Slot {
-  Variant value;
-  SlotKey key;
-
-  Slot(Variant&& item, SlotKey item_key) noexcept : value(std::move(item)), key(item_key) {}
-
-  void TakeFrom(Slot& from) noexcept {
-    value = std::move(from.value);
-    key = std::exchange(from.key, SlotKey{});
-  }
-  static void MoveInto(Slot& raw, Slot& from) noexcept {
-    new (&raw) Slot(std::move(from.value), std::exchange(from.key, SlotKey{}));
-  }
-
-  static Slot* Allocate(std::int32_t capacity) {
-    return static_cast<Slot*>(::operator new(sizeof(Slot) * static_cast<std::size_t>(capacity)));
-  }
-  static Slot* TryAllocate(std::int32_t capacity) noexcept {
-    return static_cast<Slot*>(
-        ::operator new(sizeof(Slot) * static_cast<std::size_t>(capacity), std::nothrow));
-  }
-  static void Deallocate(Slot* slots) noexcept { ::operator delete(slots); }
-};
-
 // An open-addressing hash table from a key's hash to its slot's ordinal, with linear probing,
 // at most half full; removal shifts later entries back, so there are no tombstones. An entry's
 // tag is the hash with the top bit set (tables stay below 2^31 entries, so the bit never
@@ -292,6 +266,48 @@ struct Collection::KeyIndex {
   }
 };
 
+// ---- Storage ------------------------------------------------------------------------------
+
+namespace {
+
+// A ring's block: capacity items, then, when keys are stored, capacity key words. Positions
+// outside 1..Count are raw memory: an item is constructed when it arrives and destroyed when
+// it leaves, so growing the ring moves only the items.
+std::size_t BlockSize(std::int32_t capacity, bool with_keys) noexcept {
+  return static_cast<std::size_t>(capacity) * (sizeof(Variant) + (with_keys ? sizeof(std::uint64_t) : 0));
+}
+
+Variant* AllocateBlock(std::int32_t capacity, bool with_keys) {
+  return static_cast<Variant*>(::operator new(BlockSize(capacity, with_keys)));
+}
+
+Variant* TryAllocateBlock(std::int32_t capacity, bool with_keys) noexcept {
+  return static_cast<Variant*>(::operator new(BlockSize(capacity, with_keys), std::nothrow));
+}
+
+void DeallocateBlock(Variant* items) noexcept {
+  ::operator delete(items);
+}
+
+}  // namespace
+
+inline Collection::SlotKey* Collection::KeyWords() const noexcept {
+  static_assert(sizeof(SlotKey) == sizeof(std::uint64_t) && alignof(Variant) >= alignof(SlotKey),
+                "key words follow the items in their block");
+  return reinterpret_cast<SlotKey*>(items_ + capacity_);
+}
+
+inline Collection::SlotKey Collection::KeyOf(std::int32_t position) const noexcept {
+  switch (key_form_) {
+    case KeyForm::kPositional:
+      return SlotKey::Integer(position);
+    case KeyForm::kStored:
+      return KeyWords()[RingIndex(position)];
+    default:
+      return SlotKey{};
+  }
+}
+
 // ---- Life cycle -------------------------------------------------------------------------
 
 Collection::Collection() noexcept = default;
@@ -311,28 +327,28 @@ Collection& Collection::operator=(Collection&& other) noexcept {
 Collection::~Collection() {
   // Front to back, as the items were added.
   for (std::int32_t position = 1; position <= count_; ++position) {
-    Slot& slot = SlotAt(position);
-    slot.key.Free();
-    std::destroy_at(&slot);
+    if (key_form_ == KeyForm::kStored) KeyOf(position).Free();
+    std::destroy_at(&ItemAt(position));
   }
-  Slot::Deallocate(slots_);
+  DeallocateBlock(items_);
 }
 
 void Collection::TakeOver(Collection& other) noexcept {
-  slots_ = std::exchange(other.slots_, nullptr);
+  items_ = std::exchange(other.items_, nullptr);
   capacity_ = std::exchange(other.capacity_, 0);
   head_ = std::exchange(other.head_, 0);
   count_ = std::exchange(other.count_, 0);
   keyed_count_ = std::exchange(other.keyed_count_, 0);
   base_ = std::exchange(other.base_, 0);
-  highest_integer_key_ = std::exchange(other.highest_integer_key_, kNoIntegerKey);
+  highest_integer_key_ = std::exchange(other.highest_integer_key_, INT32_MIN);
   index_ = std::move(other.index_);
+  key_form_ = std::exchange(other.key_form_, KeyForm::kNone);
 }
 
 // ---- The classic interface ----------------------------------------------------------------
 
 const Variant& Collection::Item(const Variant& index) const {
-  return SlotAt(PositionOf(index)).value;
+  return ItemAt(PositionOf(index));
 }
 
 void Collection::Add(Variant item, const Variant& Key, const Variant& Before, const Variant& After) {
@@ -396,28 +412,26 @@ std::optional<std::int32_t> Collection::FindKey(std::string_view key) const noex
 
 std::optional<std::string> Collection::KeyAt(std::int32_t position) const {
   CheckPosition(position);
-  const SlotKey key = SlotAt(position).key;
+  const SlotKey key = KeyOf(position);
   if (key.IsNone()) return std::nullopt;
   return TranslateErrors([key] { return key.IsInteger() ? std::to_string(key.AsInteger()) : key.Text(); });
 }
 
 const Variant& Collection::At(std::int32_t position) const {
   CheckPosition(position);
-  return SlotAt(position).value;
+  return ItemAt(position);
 }
 
 Variant& Collection::At(std::int32_t position) {
   CheckPosition(position);
-  return SlotAt(position).value;
+  return ItemAt(position);
 }
 
 // ---- Changes ------------------------------------------------------------------------------
 
 void Collection::Append(Variant item) {
-  MakeRoomForOne();
-  // At the tail nothing moves and no key is registered.
-  new (&SlotAt(count_ + 1)) Slot(std::move(item), SlotKey{});
-  ++count_;
+  Prepare(count_ + 1, false, SlotKey{});
+  Place(count_ + 1, std::move(item), SlotKey{});
 }
 
 void Collection::Append(Variant item, std::string_view key) {
@@ -434,7 +448,7 @@ bool Collection::AppendUnderFreeKey(Variant item, std::int32_t key) {
 
 bool Collection::AppendUnderFree(Variant&& item, const Probe& probe) {
   const bool free = Find(probe) == 0;
-  MakeRoomForOne();
+  Prepare(count_ + 1, free, probe.word);
   Place(count_ + 1, std::move(item), free ? probe.MakeKey() : SlotKey{});
   return free;
 }
@@ -443,25 +457,28 @@ void Collection::InsertAt(std::int32_t position, Variant item, std::optional<std
   if (position < 1 || position > count_ + 1) RaiseRuntimeError(err::kSubscriptOutOfRange);
   const Probe probe = Probe::Of(key.value_or(std::string_view()));
   if (key && Find(probe) != 0) RaiseRuntimeError(err::kDuplicateKey);
-  MakeRoomForOne();
+  Prepare(position, key.has_value(), probe.word);
   Place(position, std::move(item), key ? probe.MakeKey() : SlotKey{});
 }
 
 void Collection::ReplaceAt(std::int32_t position, Variant item) {
   CheckPosition(position);
-  Slot& slot = SlotAt(position);
+  if (key_form_ == KeyForm::kPositional) StoreKeys();  // the new item comes without a key
   // The former item goes only once the collection is whole again.
-  const Variant former = std::exchange(slot.value, std::move(item));
-  DropKey(std::exchange(slot.key, SlotKey{}), position);
+  const Variant former = std::exchange(ItemAt(position), std::move(item));
+  if (key_form_ == KeyForm::kStored)
+    DropKey(std::exchange(KeyWords()[RingIndex(position)], SlotKey{}), position);
 }
 
 void Collection::RemoveAt(std::int32_t position) {
   CheckPosition(position);
+  if (key_form_ == KeyForm::kPositional && position != count_) StoreKeys();  // the later keys stay
   Extract(position);
 }
 
 Variant Collection::TakeFirst() {
   if (count_ == 0) RaiseRuntimeError(err::kSubscriptOutOfRange);
+  if (key_form_ == KeyForm::kPositional && count_ > 1) StoreKeys();
   return Extract(1);
 }
 
@@ -471,16 +488,16 @@ void Collection::Clear() noexcept {
 }
 
 void Collection::Reserve(std::int32_t capacity) {
-  if (capacity > capacity_) GrowTo(capacity);
+  if (capacity > capacity_) GrowTo(capacity, key_form_ == KeyForm::kStored);
 }
 
 Collection Collection::Copy(bool with_keys) const {
   Collection copy;
-  copy.Reserve(count_);
+  const bool copies_keys = with_keys && key_form_ != KeyForm::kNone;
+  if (count_ > 0) copy.GrowTo(count_, copies_keys && key_form_ == KeyForm::kStored);
   for (std::int32_t position = 1; position <= count_; ++position) {
-    const Slot& slot = SlotAt(position);
-    Variant item = TranslateErrors([&slot] { return slot.value; });
-    copy.Place(position, std::move(item), with_keys ? slot.key.Copy() : SlotKey{});
+    Variant item = TranslateErrors([this, position] { return ItemAt(position); });
+    copy.Place(position, std::move(item), copies_keys ? KeyOf(position).Copy() : SlotKey{});
   }
   return copy;
 }
@@ -491,14 +508,6 @@ Collection Collection::Copy(bool with_keys) const {
 inline std::int32_t Collection::RingIndex(std::int32_t position) const noexcept {
   const std::int32_t index = head_ + position - 1;
   return index >= capacity_ ? index - capacity_ : index;
-}
-
-inline Collection::Slot& Collection::SlotAt(std::int32_t position) noexcept {
-  return slots_[RingIndex(position)];
-}
-
-inline const Collection::Slot& Collection::SlotAt(std::int32_t position) const noexcept {
-  return slots_[RingIndex(position)];
 }
 
 inline std::uint32_t Collection::OrdinalOf(std::int32_t position) const noexcept {
@@ -515,38 +524,55 @@ void Collection::CheckPosition(std::int32_t position) const {
 // The position of the item under the key, or 0 when there is none (a plain number keeps the
 // hot lookups in registers).
 std::int32_t Collection::Find(const Probe& probe) const noexcept {
-  if (keyed_count_ == 0 || (probe.IsInteger() && probe.word.AsInteger() > highest_integer_key_)) return 0;
+  if (keyed_count_ == 0) return 0;
+  if (key_form_ == KeyForm::kPositional) {
+    const std::int32_t number = probe.IsInteger() ? probe.word.AsInteger() : 0;
+    return number >= 1 && number <= count_ ? number : 0;
+  }
+  if (probe.IsInteger() && probe.word.AsInteger() > highest_integer_key_) return 0;
   if (count_ <= kScanLimit || !EnsureIndex()) return Scan(probe);
   auto position_of = [this](std::uint32_t ordinal) { return static_cast<std::int32_t>(ordinal - base_) + 1; };
   const KeyIndex::Entry* entry = index_->Find(
-      probe.Hash(), [&](std::uint32_t ordinal) { return probe.Matches(SlotAt(position_of(ordinal)).key); });
+      probe.Hash(), [&](std::uint32_t ordinal) { return probe.Matches(KeyOf(position_of(ordinal))); });
   return entry == nullptr ? 0 : position_of(entry->ordinal);
 }
 
 std::int32_t Collection::Scan(const Probe& probe) const noexcept {
   for (std::int32_t position = 1; position <= count_; ++position) {
-    if (probe.Matches(SlotAt(position).key)) return position;
+    if (probe.Matches(KeyOf(position))) return position;
   }
   return 0;
 }
 
-// Builds the index when there is none; false when memory for it runs out (lookups then scan).
+// Builds the index of the stored keys when there is none; false when memory for it runs out
+// (lookups then scan).
 bool Collection::EnsureIndex() const noexcept {
   if (index_ != nullptr) return true;
   std::unique_ptr<KeyIndex> index(new (std::nothrow) KeyIndex);
   if (index == nullptr || !index->Reserve(static_cast<std::size_t>(keyed_count_))) return false;
   for (std::int32_t position = 1; position <= count_; ++position) {
-    const SlotKey key = SlotAt(position).key;
+    const SlotKey key = KeyOf(position);
     if (!key.IsNone()) index->Insert(key.Hash(), OrdinalOf(position));
   }
   index_ = std::move(index);
   return true;
 }
 
-void Collection::GrowTo(std::int32_t capacity) {
+// Whether an item placed at `position` under `word` keeps every key its position's number.
+bool Collection::KeepsPositionalKeys(std::int32_t position, SlotKey word) const noexcept {
+  const bool form_allows = key_form_ == KeyForm::kPositional || (key_form_ == KeyForm::kNone && count_ == 0);
+  return form_allows && position == count_ + 1 && word.IsInteger() && word.AsInteger() == position;
+}
+
+// Gives every item a stored key word: positional keys become the numbers they stand for.
+void Collection::StoreKeys() {
+  GrowTo(capacity_, true);
+}
+
+void Collection::GrowTo(std::int32_t capacity, bool with_keys) {
   if (capacity > kLargestCapacity) RaiseRuntimeError(err::kOutOfMemory);
-  Slot* fresh = TranslateErrors([capacity] { return Slot::Allocate(capacity); });
-  MoveTo(fresh, capacity);
+  Variant* fresh = TranslateErrors([capacity, with_keys] { return AllocateBlock(capacity, with_keys); });
+  MoveTo(fresh, capacity, with_keys);
 }
 
 // A ring drained to a quarter gives half of its room back; without memory for the smaller
@@ -554,38 +580,49 @@ void Collection::GrowTo(std::int32_t capacity) {
 void Collection::ShrinkIfSparse() noexcept {
   if (capacity_ <= kShrinkFloor || count_ > capacity_ / 4) return;
   const std::int32_t capacity = capacity_ / 2;
-  Slot* fresh = Slot::TryAllocate(capacity);
-  if (fresh != nullptr) MoveTo(fresh, capacity);
+  const bool with_keys = key_form_ == KeyForm::kStored;
+  Variant* fresh = TryAllocateBlock(capacity, with_keys);
+  if (fresh != nullptr) MoveTo(fresh, capacity, with_keys);
 }
 
-void Collection::MoveTo(Slot* fresh, std::int32_t capacity) noexcept {
-  static_assert(sizeof(Slot) == sizeof(Variant) + sizeof(std::uint64_t),
-                "a keyless item costs a Variant and a word");
+void Collection::MoveTo(Variant* fresh, std::int32_t capacity, bool with_keys) noexcept {
+  auto* fresh_keys = reinterpret_cast<SlotKey*>(fresh + capacity);
   for (std::int32_t position = 1; position <= count_; ++position) {
-    Slot& slot = SlotAt(position);
-    Slot::MoveInto(fresh[position - 1], slot);
-    std::destroy_at(&slot);
+    Variant& item = ItemAt(position);
+    new (&fresh[position - 1]) Variant(std::move(item));
+    std::destroy_at(&item);
+    if (with_keys) fresh_keys[position - 1] = KeyOf(position);
   }
-  Slot::Deallocate(slots_);
-  slots_ = fresh;
+  DeallocateBlock(items_);
+  items_ = fresh;
   capacity_ = capacity;
   head_ = 0;
+  if (with_keys) key_form_ = KeyForm::kStored;
 }
 
-// Room in the ring, the one thing an insertion may fail on, made before anything changes.
-// A full ring doubles, so appends cost O(1) amortized; Reserve sizes it exactly.
-void Collection::MakeRoomForOne() {
-  if (count_ < capacity_) return;
+// Room in the ring for an item at `position`, and a key word for every item when that item
+// would break the positional keys: the things an insertion may fail on, done before anything
+// changes. A full ring doubles, so appends cost O(1) amortized; Reserve sizes it exactly.
+void Collection::Prepare(std::int32_t position, bool keyed, SlotKey word) {
+  const bool stores = key_form_ == KeyForm::kStored;
+  const bool needs_keys =
+      stores || (keyed ? !KeepsPositionalKeys(position, word) : key_form_ == KeyForm::kPositional);
+  if (count_ < capacity_ && needs_keys == stores) return;
   if (count_ == kLargestCapacity) RaiseRuntimeError(err::kOutOfMemory);
-  GrowTo(count_ < kFirstCapacity
-             ? kFirstCapacity
-             : static_cast<std::int32_t>(std::min<std::int64_t>(2 * std::int64_t{count_}, kLargestCapacity)));
+  std::int32_t capacity = capacity_;
+  if (count_ == capacity_) {
+    capacity =
+        count_ < kFirstCapacity
+            ? kFirstCapacity
+            : static_cast<std::int32_t>(std::min<std::int64_t>(2 * std::int64_t{count_}, kLargestCapacity));
+  }
+  GrowTo(capacity, needs_keys);
 }
 
-// Opens the gap on the side with fewer items: the raw slot at that end takes the nearest
+// Opens the gap on the side with fewer items: the raw place at that end takes the nearest
 // item, and the items between move one place towards it. Items moved towards the head keep
 // their positions while base_ drops by one, so their ordinals drop too; items moved towards
-// the tail take the next position.
+// the tail take the next position. Expects Prepare to have made room and chosen the key form.
 void Collection::Place(std::int32_t position, Variant&& item, SlotKey key) noexcept {
   const bool towards_head = position - 1 < count_ - (position - 1);
   if (towards_head) {
@@ -594,35 +631,47 @@ void Collection::Place(std::int32_t position, Variant&& item, SlotKey key) noexc
   }
   const std::int32_t edge = towards_head ? 1 : count_ + 1;
   ++count_;
+  const bool stores = key_form_ == KeyForm::kStored;
   if (edge == position) {
-    new (&SlotAt(position)) Slot(std::move(item), key);
+    new (&ItemAt(position)) Variant(std::move(item));
   } else {
     const std::int32_t step = towards_head ? 1 : -1;
-    Slot::MoveInto(SlotAt(edge), SlotAt(edge + step));
-    for (std::int32_t p = edge + step; p != position; p += step) SlotAt(p).TakeFrom(SlotAt(p + step));
-    Slot& slot = SlotAt(position);
-    slot.value = std::move(item);
-    slot.key = key;
+    new (&ItemAt(edge)) Variant(std::move(ItemAt(edge + step)));
+    for (std::int32_t p = edge + step; p != position; p += step) ItemAt(p) = std::move(ItemAt(p + step));
+    ItemAt(position) = std::move(item);
+    if (stores) {
+      SlotKey* words = KeyWords();
+      for (std::int32_t p = edge; p != position; p += step) words[RingIndex(p)] = words[RingIndex(p + step)];
+    }
     if (towards_head) {
       Renumber(1, position - 1, -1);
     } else {
       Renumber(position + 1, count_, 1);
     }
   }
+  if (stores) {
+    KeyWords()[RingIndex(position)] = key;
+  } else if (!key.IsNone()) {
+    key_form_ = KeyForm::kPositional;
+  }
   if (!key.IsNone()) Register(key, position);
 }
 
 // Closes the gap from the side with fewer items and hands the removed item over, so that it
-// is released only once the collection is whole again.
+// is released only once the collection is whole again. Positional keys allow only the last.
 Variant Collection::Extract(std::int32_t position) noexcept {
-  Slot& removed = SlotAt(position);
-  Variant item = std::move(removed.value);
-  DropKey(std::exchange(removed.key, SlotKey{}), position);
+  Variant item = std::move(ItemAt(position));
+  const bool stores = key_form_ == KeyForm::kStored;
+  DropKey(stores ? std::exchange(KeyWords()[RingIndex(position)], SlotKey{}) : KeyOf(position), position);
   const bool from_head = position - 1 < count_ - position;
   const std::int32_t edge = from_head ? 1 : count_;
   const std::int32_t step = from_head ? -1 : 1;
-  for (std::int32_t p = position; p != edge; p += step) SlotAt(p).TakeFrom(SlotAt(p + step));
-  std::destroy_at(&SlotAt(edge));
+  for (std::int32_t p = position; p != edge; p += step) ItemAt(p) = std::move(ItemAt(p + step));
+  if (stores) {
+    SlotKey* words = KeyWords();
+    for (std::int32_t p = position; p != edge; p += step) words[RingIndex(p)] = words[RingIndex(p + step)];
+  }
+  std::destroy_at(&ItemAt(edge));
   if (from_head) {
     head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
     ++base_;
@@ -631,6 +680,7 @@ Variant Collection::Extract(std::int32_t position) noexcept {
     Renumber(position, count_ - 1, -1);
   }
   --count_;
+  if (count_ == 0 && key_form_ == KeyForm::kPositional) key_form_ = KeyForm::kNone;
   ShrinkIfSparse();
   return item;
 }
@@ -645,7 +695,7 @@ void Collection::Renumber(std::int32_t first, std::int32_t last, std::int32_t sh
     return index_->Shift(OrdinalOf(first) - step, OrdinalOf(last) - step, shift);
   }
   for (std::int32_t position = first; position <= last; ++position) {
-    const SlotKey key = SlotAt(position).key;
+    const SlotKey key = KeyOf(position);
     if (!key.IsNone()) index_->Renumber(key.Hash(), OrdinalOf(position) - step, OrdinalOf(position));
   }
 }

@@ -18,8 +18,11 @@ namespace quenlo {
 ///
 /// Costs: reading by position or key, appending, prepending and removing the first or the last
 /// item are O(1) (amortized; average for keys); inserting or removing in the middle is O(n).
-/// A keyless item costs its Variant and one word; so does a key that is the plain decimal text
-/// of a 32-bit integer ("7", "-12"; not "07" or "-0"), which is held as the number.
+/// An item costs its Variant. Keys add a word per item once any item has one, except that
+/// items appended each under the decimal text of its new position ("1", "2", ...) keep those
+/// keys for free while nothing else changes them. A key that is the plain decimal text of a
+/// 32-bit integer ("7", "-12"; not "07" or "-0") is held as the number, a text of up to seven
+/// bytes in the word itself.
 ///
 /// Errors: a position that is not there raises 9, a key that is not there 5, a key already
 /// present 457, an index of another type 13. A failed call changes nothing.
@@ -95,10 +98,16 @@ class QUENLO_EXPORT Collection {
   struct KeyBlock;
   struct Probe;
   struct KeyIndex;
-  struct Slot;
 
-  Slot& SlotAt(std::int32_t position) noexcept;
-  const Slot& SlotAt(std::int32_t position) const noexcept;
+  // How the items' keys are held: none has a key; the item at each position p has the key p,
+  // held by nobody (what appending to an array under each new position gives); or a key word
+  // per item, stored behind the items in the same block.
+  enum class KeyForm : std::uint8_t { kNone, kPositional, kStored };
+
+  Variant& ItemAt(std::int32_t position) noexcept { return items_[RingIndex(position)]; }
+  const Variant& ItemAt(std::int32_t position) const noexcept { return items_[RingIndex(position)]; }
+  SlotKey KeyOf(std::int32_t position) const noexcept;
+  SlotKey* KeyWords() const noexcept;
   std::int32_t RingIndex(std::int32_t position) const noexcept;
   std::uint32_t OrdinalOf(std::int32_t position) const noexcept;
   void CheckPosition(std::int32_t position) const;
@@ -106,10 +115,13 @@ class QUENLO_EXPORT Collection {
   std::int32_t Scan(const Probe& probe) const noexcept;
   bool EnsureIndex() const noexcept;
   bool AppendUnderFree(Variant&& item, const Probe& probe);
-  void GrowTo(std::int32_t capacity);
+  bool KeepsPositionalKeys(std::int32_t position, SlotKey key) const noexcept;
+  void StoreKeys();
+  void GrowTo(std::int32_t capacity, bool with_keys);
   void ShrinkIfSparse() noexcept;
-  void MoveTo(Slot* fresh, std::int32_t capacity) noexcept;
+  void MoveTo(Variant* fresh, std::int32_t capacity, bool with_keys) noexcept;
   void MakeRoomForOne();
+  void Prepare(std::int32_t position, bool keyed, SlotKey word);
   void Place(std::int32_t position, Variant&& item, SlotKey key) noexcept;
   Variant Extract(std::int32_t position) noexcept;
   void Renumber(std::int32_t first, std::int32_t last, std::int32_t shift) noexcept;
@@ -117,21 +129,22 @@ class QUENLO_EXPORT Collection {
   void DropKey(SlotKey key, std::int32_t position) noexcept;
   void TakeOver(Collection& other) noexcept;
 
-  // Items live in a ring buffer of capacity_ slots; position p is slot (head_ + p - 1) modulo
+  // Items live in a ring buffer of capacity_ items; position p is item (head_ + p - 1) modulo
   // capacity_ and has the ordinal base_ + p - 1 (modulo 2^32), so prepending and removing the
-  // first item move base_ instead of renumbering. index_ finds
-  // a key's ordinal from its hash; it is built at the first lookup among more items than a
-  // quick scan covers, and kept up to date from then on. No key ever held was a larger
-  // integer than highest_integer_key_, so a larger one needs no lookup.
-  Slot* slots_ = nullptr;
+  // first item move base_ instead of renumbering. Stored keys are a second ring of capacity_
+  // words right behind the items, parallel to them. index_ finds a stored key's ordinal from
+  // its hash; it is built at the first lookup among more items than a quick scan covers, and
+  // kept up to date from then on. No stored key ever held was a larger integer than
+  // highest_integer_key_, so a larger one needs no lookup.
+  Variant* items_ = nullptr;
   std::int32_t capacity_ = 0;
   std::int32_t head_ = 0;
   std::int32_t count_ = 0;
   std::int32_t keyed_count_ = 0;
   std::uint32_t base_ = 0;
-  static constexpr std::int64_t kNoIntegerKey = std::int64_t{INT32_MIN} - 1;
-  std::int64_t highest_integer_key_ = kNoIntegerKey;
+  std::int32_t highest_integer_key_ = INT32_MIN;
   mutable std::unique_ptr<KeyIndex> index_;
+  KeyForm key_form_ = KeyForm::kNone;
 };
 
 }  // namespace quenlo

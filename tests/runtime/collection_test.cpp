@@ -116,13 +116,13 @@ TEST(Collection, CopiesTakeKeysOnRequestAndShareObjects) {
   EXPECT_EQ(object.use_count(), 1);
 }
 
+using Model = std::deque<std::pair<int, std::optional<std::string>>>;
+
 // Drives a collection and a plain model through the same random changes, across the ring's
 // wrap-around, its growth, the key index being built, dropped and rebuilt by a copy, and middle
 // changes; keys are texts, integer texts and zero-padded integer texts.
-TEST(Collection, KeysFollowTheirItemsThroughRandomChanges) {
-  std::mt19937 random(20261206);
-  Collection collection;
-  std::deque<std::pair<int, std::optional<std::string>>> model;
+void ChangeRandomly(Collection& collection, Model& model, unsigned seed) {
+  std::mt19937 random(seed);
   auto pick = [&](int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); };
   const std::string key_forms[] = {"k", "", "0", "-", "a key too long to sit in the slot "};
   for (int step = 0; step < 6000; ++step) {
@@ -162,6 +162,29 @@ TEST(Collection, KeysFollowTheirItemsThroughRandomChanges) {
       }
     }
     ASSERT_EQ(Listing(collection), expected) << "step " << step;
+  }
+}
+
+TEST(Collection, KeysFollowTheirItemsThroughRandomChanges) {
+  Collection collection;
+  Model model;
+  ChangeRandomly(collection, model, 20261206);
+}
+
+// Items appended under their positions' numbers hold those keys without storing them, until a
+// change in the middle, a keyless item or a replacement makes the keys differ from positions.
+TEST(Collection, PositionKeysOfAppendedItemsSurviveEveryChange) {
+  for (const unsigned seed : {1u, 2u, 3u}) {
+    Collection collection;
+    Model model;
+    for (int i = 1; i <= 40; ++i) {
+      ASSERT_TRUE(collection.AppendUnderFreeKey(-i, i));
+      model.push_back({-i, std::to_string(i)});
+    }
+    EXPECT_EQ(collection.FindKey("40"), 40);
+    EXPECT_EQ(collection.FindKey("41"), std::nullopt);
+    EXPECT_EQ(ErrorNumberOf([&] { collection.Append(0, "7"); }), err::kDuplicateKey);
+    ChangeRandomly(collection, model, seed);
   }
 }
 
