@@ -17,8 +17,8 @@ namespace {
 
 // The fields of a container that the rules read.
 struct Record {
-  const std::optional<Collection>& values;
-  const std::optional<Collection>& keys;
+  const Collection& values;
+  const Collection* keys;  // a Map's keys as given, when it keeps them
   TavrixKind kind;
   std::int32_t bound;
 };
@@ -68,17 +68,19 @@ std::optional<std::string> ExpectedKeyText(const Variant& key) {
   }
 }
 
-// Keys and Values hold the same number of items, and the value at each position is stored
-// under the text of the key at that position.
-std::string BrokenMapPairing(const Collection& values, const Collection& keys) {
-  if (values.Count() != keys.Count()) {
-    return "Keys holds " + std::to_string(keys.Count()) + " items, Values " + std::to_string(values.Count());
+// Every value of a Map has a key. When the Map keeps its keys as given, Keys and Values hold
+// the same number of items, and the value at each position is stored under the text of the
+// key at that position.
+std::string BrokenMapPairing(const Collection& values, const Collection* keys) {
+  if (keys != nullptr && values.Count() != keys->Count()) {
+    return "Keys holds " + std::to_string(keys->Count()) + " items, Values " + std::to_string(values.Count());
   }
   for (std::int32_t position = 1; position <= values.Count(); ++position) {
     const std::optional<std::string> stored = values.KeyAt(position);
     const std::string at = " at position " + std::to_string(position);
     if (!stored) return "the Values item" + at + " has no key";
-    const std::optional<std::string> expected = ExpectedKeyText(keys.At(position));
+    if (keys == nullptr) continue;
+    const std::optional<std::string> expected = ExpectedKeyText(keys->At(position));
     if (expected && *expected != *stored) {
       return "the Values item" + at + " is stored under \"" + *stored + "\", its key reads \"" + *expected +
              "\"";
@@ -90,13 +92,13 @@ std::string BrokenMapPairing(const Collection& values, const Collection& keys) {
 std::string BrokenStorage(const Record& record) {
   const bool is_nil = record.kind == KindNil;
   const bool is_map = record.kind == KindMap;
-  if (record.values.has_value() == is_nil) return is_nil ? "Nil holds Values" : "Values is missing";
-  if (record.keys.has_value() != is_map) return is_map ? "Keys is missing" : "Keys is present";
+  if (is_nil && record.values.Count() > 0) return "Nil holds Values";
+  if (record.keys != nullptr && !is_map) return "Keys is present";
   return "";
 }
 
 std::string BrokenBound(const Record& record) {
-  const std::int32_t count = record.values ? record.values->Count() : 0;
+  const std::int32_t count = record.values.Count();
   if (record.kind == KindBoundedArray && (record.bound < 0 || count > record.bound)) {
     return std::to_string(count) + " elements within Bound " + std::to_string(record.bound);
   }
@@ -107,8 +109,8 @@ std::string BrokenBound(const Record& record) {
 // A Stack or a Queue stores its elements without keys.
 std::string BrokenSequenceKeys(const Record& record) {
   if (record.kind != KindStack && record.kind != KindQueue) return "";
-  for (std::int32_t position = 1; position <= record.values->Count(); ++position) {
-    if (record.values->KeyAt(position)) return "element " + std::to_string(position) + " has a key";
+  for (std::int32_t position = 1; position <= record.values.Count(); ++position) {
+    if (record.values.KeyAt(position)) return "element " + std::to_string(position) + " has a key";
   }
   return "";
 }
@@ -119,12 +121,11 @@ std::string BrokenRule(const Record& record) {
   for (const auto check : {BrokenStorage, BrokenBound}) {
     if (std::string broken = check(record); !broken.empty()) return broken;
   }
-  if (!record.values) return "";
-  if (std::string broken = BrokenKeying(*record.values, "Values"); !broken.empty()) return broken;
-  if (record.keys) {
+  if (std::string broken = BrokenKeying(record.values, "Values"); !broken.empty()) return broken;
+  if (record.keys != nullptr) {
     if (std::string broken = BrokenKeying(*record.keys, "Keys"); !broken.empty()) return broken;
-    return BrokenMapPairing(*record.values, *record.keys);
   }
+  if (record.kind == KindMap) return BrokenMapPairing(record.values, record.keys);
   return BrokenSequenceKeys(record);
 }
 
@@ -178,7 +179,7 @@ void QueueItemsOf(const Collection& collection, std::size_t parent, bool through
 std::string Tavrix::FindInconsistency() const {
   // The one place that reads the private fields; everything else works on the Record.
   const auto record_of = [](const Tavrix& container) {
-    return Record{container.values_, container.keys_, container.kind_, container.bound_};
+    return Record{container.values_, container.keys_.get(), container.kind_, container.bound_};
   };
   // Breadth first over a list of visits rather than by recursion: trees may be very deep.
   std::vector<Visit> visits{Visit{this, kRoot, 0, false}};
@@ -188,7 +189,7 @@ std::string Tavrix::FindInconsistency() const {
     if (std::string broken = BrokenRule(record); !broken.empty()) {
       return KindName(record.kind) + " at " + PathOf(visits, next) + ": " + broken;
     }
-    if (record.values) QueueItemsOf(*record.values, next, false, visits, met);
+    QueueItemsOf(record.values, next, false, visits, met);
     if (record.keys) QueueItemsOf(*record.keys, next, true, visits, met);
   }
   return "";

@@ -46,9 +46,10 @@ LiveContainers& Live() {
 
 template <class Visit>
 void CycleCollector::ForEachChild(const Tavrix& container, const Visit& visit) {
-  for (const auto* storage : {&container.values_, &container.keys_}) {
-    if (!*storage) continue;
-    const Collection& collection = **storage;
+  const Collection* const held[] = {&container.values_, container.keys_.get()};
+  for (const Collection* collection_held : held) {
+    if (collection_held == nullptr) continue;
+    const Collection& collection = *collection_held;
     for (std::int32_t position = 1; position <= collection.Count(); ++position) {
       ForEachContainerIn(collection.At(position), [&visit](Tavrix& child, const Variant&) { visit(child); });
     }

@@ -22,16 +22,16 @@ bool ReadsByIndex(TavrixKind kind) noexcept {
 // ---- Shared lookups ---------------------------------------------------------------------
 
 std::optional<std::int32_t> Tavrix::PositionIfExists(const Variant& index) const noexcept {
-  if (!values_) return std::nullopt;
+  if (kind_ == KindNil) return std::nullopt;
   // The common indexes are answered without the cost of a failed lookup.
-  if (index.IsString()) return values_->FindKey(index.AsString());
+  if (index.IsString()) return values_.FindKey(index.AsString());
   if (index.Type() == vbInteger || index.Type() == vbLong) {
     const std::int32_t position = index.Type() == vbInteger ? index.AsInteger() : index.AsLong();
-    if (position < 1 || position > values_->Count()) return std::nullopt;
+    if (position < 1 || position > values_.Count()) return std::nullopt;
     return position;
   }
   try {
-    return values_->PositionOf(index);
+    return values_.PositionOf(index);
   } catch (...) {
     return std::nullopt;
   }
@@ -56,7 +56,7 @@ Variant Tavrix::Item(const Variant& index) const {
   return TranslateErrors([&] {
     RequireKind(ReadsByIndex(kind_));
     CalloutGuard guard(*this);
-    return guard.WithPlain(index, [this](const Variant& named) { return values_->Item(named); });
+    return guard.WithPlain(index, [this](const Variant& named) { return values_.Item(named); });
   });
 }
 
@@ -79,7 +79,7 @@ void Tavrix::StoreValue(const Variant& index, const Variant& named, Variant valu
 void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
   // "Count < Bound Or index <= Count Or Bound = -1": every term is evaluated, and a Null
   // comparison makes the condition Null unless another term is True.
-  const std::int32_t count = values_->Count();
+  const std::int32_t count = values_.Count();
   const bool below_bound = count < bound_;
   const std::optional<bool> within_count = CompareLessEqual(index, count);
   const bool unlimited = bound_ == -1;
@@ -88,7 +88,7 @@ void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
     if (!*within_count) Raise(ErrSubscriptOutOfRange);
   }
   if (const auto position = PositionIfExists(index)) {
-    values_->ReplaceAt(*position, std::move(value));  // the new element has no key
+    values_.ReplaceAt(*position, std::move(value));  // the new element has no key
     return;
   }
   // An index such as 0 passes the test above on a full bounded Array but names no element:
@@ -98,24 +98,27 @@ void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
 }
 
 void Tavrix::AppendArrayElement(Variant value, std::string_view key_text) {
-  values_->AppendUnderFreeKey(std::move(value), key_text);
+  values_.AppendUnderFreeKey(std::move(value), key_text);
 }
 
 void Tavrix::StoreMapValue(const Variant& key, const Variant& named, Variant value) {
   if (const auto position = PositionIfExists(named)) {
-    values_->At(*position) = std::move(value);  // the entry keeps its place and its key
+    values_.At(*position) = std::move(value);  // the entry keeps its place and its key
     return;
   }
-  InsertMapEntry(values_->Count() + 1, key, named, std::move(value));
+  InsertMapEntry(values_.Count() + 1, key, named, std::move(value));
 }
 
-// Keys keeps the key as given; Values is keyed by the text of the value it names.
+// Values is keyed by the text of the value the key names; Keys, once kept, holds the key as
+// given.
 void Tavrix::InsertMapEntry(std::int32_t position, const Variant& key, const Variant& named, Variant value) {
-  values_->InsertAt(position, std::move(value), CStr(named));
+  if (!keys_ && !key.IsString()) KeepGivenKeys();
+  values_.InsertAt(position, std::move(value), CStr(named));
+  if (!keys_) return;
   try {
     keys_->InsertAt(position, key);
   } catch (...) {
-    values_->RemoveAt(position);
+    values_.RemoveAt(position);
     throw;
   }
 }
@@ -125,19 +128,33 @@ void Tavrix::StoreVariantValue(const Variant& index, Variant value) {
   // names. A clash with another element's key is refused before the old element goes.
   std::string key_text = CStr(index);
   const auto replaced = PositionIfExists(index);
-  const auto holder = values_->FindKey(key_text);
+  const auto holder = values_.FindKey(key_text);
   if (holder && holder != replaced) RaiseRuntimeError(err::kDuplicateKey);
-  if (!replaced) return values_->Append(std::move(value), key_text);
+  if (!replaced) return values_.Append(std::move(value), key_text);
 
-  Variant former = std::move(values_->At(*replaced));
-  const std::optional<std::string> former_key(values_->KeyAt(*replaced));
-  values_->RemoveAt(*replaced);
+  Variant former = std::move(values_.At(*replaced));
+  const std::optional<std::string> former_key(values_.KeyAt(*replaced));
+  values_.RemoveAt(*replaced);
   try {
-    values_->Append(std::move(value), key_text);
+    values_.Append(std::move(value), key_text);
   } catch (...) {
-    values_->InsertAt(*replaced, std::move(former), former_key);
+    values_.InsertAt(*replaced, std::move(former), former_key);
     throw;
   }
+}
+
+Variant Tavrix::MapKeyAt(std::int32_t position) const {
+  if (keys_) return keys_->At(position);
+  std::string text;
+  values_.AppendKeyText(position, text);
+  return Variant::String(text);
+}
+
+void Tavrix::KeepGivenKeys() {
+  auto keys = std::make_unique<Collection>();
+  keys->Reserve(values_.Count() + 1);
+  for (std::int32_t position = 1; position <= values_.Count(); ++position) keys->Append(MapKeyAt(position));
+  keys_ = std::move(keys);
 }
 
 // ---- Length, Exists, GetKeys ------------------------------------------------------------------
@@ -145,8 +162,8 @@ void Tavrix::StoreVariantValue(const Variant& index, Variant value) {
 std::int32_t Tavrix::Length() const {
   return TranslateErrors([&] {
     RequireKind(kind_ != KindNil);
-    if (kind_ != KindVariant) return values_->Count();
-    const Variant& value = values_->At(1);
+    if (kind_ != KindVariant) return values_.Count();
+    const Variant& value = values_.At(1);
     if (!value.IsObject()) return CharacterCount(ConcatText(value));
     CalloutGuard guard(*this);
     return CharacterCount(guard.Run([held = value] { return ConcatText(held); }));
@@ -161,8 +178,8 @@ bool Tavrix::Exists(const Variant& Data) const noexcept {
     if (kind_ == KindMap)
       return guard.WithPlain(Data, [this](const Variant& named) { return ValueExists(named); });
     if (kind_ == KindVariant || kind_ == KindNil) return false;
-    for (std::int32_t position = 1; position <= values_->Count(); ++position) {
-      if (ElementEquals(values_->At(position), Data, guard)) return true;
+    for (std::int32_t position = 1; position <= values_.Count(); ++position) {
+      if (ElementEquals(values_.At(position), Data, guard)) return true;
     }
   } catch (...) {
   }
@@ -179,10 +196,10 @@ TavrixPtr Tavrix::GetKeys() const {
   return TranslateErrors([&] {
     RequireKind(kind_ == KindMap);
     TavrixPtr keys = Create();
-    Collection& list = *keys->values_;
-    list.Reserve(keys_->Count());
-    for (std::int32_t position = 1; position <= keys_->Count(); ++position) {
-      list.Append(keys_->At(position), std::to_string(position));
+    Collection& list = keys->values_;
+    list.Reserve(values_.Count());
+    for (std::int32_t position = 1; position <= values_.Count(); ++position) {
+      list.AppendUnderFreeKey(MapKeyAt(position), position);
     }
     keys->kind_ = KindUnboundedArray;
     keys->bound_ = -1;

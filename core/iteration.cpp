@@ -7,22 +7,14 @@
 
 namespace quenlo {
 
-namespace {
-
-std::int32_t ElementCount(const std::optional<Collection>& values) noexcept {
-  return values ? values->Count() : 0;  // Nil holds no storage
-}
-
-}  // namespace
-
 Tavrix::ConstIterator Tavrix::begin() const {
   auto self = std::static_pointer_cast<const Tavrix>(shared_from_this());
-  const std::int32_t count = ElementCount(values_);
+  const std::int32_t count = values_.Count();
   return ConstIterator(std::move(self), 1, count);
 }
 
 Tavrix::ConstIterator Tavrix::end() const {
-  const std::int32_t count = ElementCount(values_);
+  const std::int32_t count = values_.Count();
   return ConstIterator(nullptr, count + 1, count);
 }
 
@@ -33,7 +25,7 @@ Tavrix::ItemsView Tavrix::Items() const {
 
 void Tavrix::ConstIterator::RequireUnchanged() const {
   if (!owner_ || position_ > count_) RaiseRuntimeError(err::kSubscriptOutOfRange, "past the last element");
-  if (owner_->kind_ != kind_ || ElementCount(owner_->values_) != count_) {
+  if (owner_->kind_ != kind_ || owner_->values_.Count() != count_) {
     RaiseRuntimeError(err::kArrayLocked, "the container changed while it was iterated, at position " +
                                              std::to_string(position_));
   }
@@ -41,7 +33,7 @@ void Tavrix::ConstIterator::RequireUnchanged() const {
 
 const Variant& Tavrix::ConstIterator::operator*() const {
   RequireUnchanged();
-  TranslateErrors([&] { current_ = owner_->values_->At(position_); });
+  TranslateErrors([&] { current_ = owner_->values_.At(position_); });
   return current_;
 }
 
@@ -54,7 +46,7 @@ Tavrix::ConstIterator& Tavrix::ConstIterator::operator++() {
 const KeyValue& Tavrix::ItemsView::Iterator::operator*() const {
   const Variant& value = *elements_;
   TranslateErrors([&] {
-    current_.key = elements_.owner_->keys_->At(elements_.position_);
+    current_.key = elements_.owner_->MapKeyAt(elements_.position_);
     current_.value = value;
   });
   return current_;

@@ -22,10 +22,10 @@ bool Tavrix::TestItemByKeyText(const Variant& index, bool (*test)(const Variant&
     // Reading an object index may call out; the guard keeps this container alive meanwhile.
     CalloutGuard guard(*this);
     const std::string key_text = guard.WithPlain(index, [](const Variant& named) { return CStr(named); });
-    if (!values_) RaiseRuntimeError(err::kObjectNotSet);
-    const auto position = values_->FindKey(key_text);
+    if (kind_ == KindNil) RaiseRuntimeError(err::kObjectNotSet);
+    const auto position = values_.FindKey(key_text);
     if (!position) RaiseRuntimeError(err::kInvalidProcedureCall);
-    return test(values_->At(*position));
+    return test(values_.At(*position));
   });
 }
 

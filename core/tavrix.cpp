@@ -1,6 +1,7 @@
 // Tavrix: creation, release, kinds, copying, version and the library's own errors.
 #include "quenlo/tavrix.hpp"
 
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -11,8 +12,8 @@
 #include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
-#include "runtime/translate_errors.hpp"
 #include "quenlo/version.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
@@ -26,7 +27,7 @@ TavrixPtr Tavrix::Create() {
   });
 }
 
-Tavrix::Tavrix(PrivateTag) noexcept : values_(std::in_place) {}
+Tavrix::Tavrix(PrivateTag) noexcept {}
 
 // A nested container dying with its last reference would release its own elements in its
 // destructor, one stack frame per level. Instead every such child hands its collections to
@@ -41,7 +42,7 @@ Tavrix::~Tavrix() {
       AdoptStorage(item, pending);
     }
   };
-  if (values_) release(*values_);
+  release(values_);
   if (keys_) release(*keys_);
   while (!pending.empty()) {
     Collection collection = std::move(pending.back());
@@ -54,48 +55,46 @@ void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending)
   ForEachContainerIn(item, [&pending](Tavrix& child, const Variant& holder) {
     if (!IdentityRegistry::ClaimReferences(holder.AsObject())) return;
     child.NoteChange();
-    for (std::optional<Collection>* storage : {&child.values_, &child.keys_}) {
-      if (!*storage) continue;
-      try {
-        pending.push_back(std::move(**storage));
-      } catch (const std::bad_alloc&) {
-        return;  // this child releases its own elements
-      }
-      storage->reset();
+    try {
+      pending.push_back(std::move(child.values_));
+      if (child.keys_) pending.push_back(std::move(*child.keys_));
+    } catch (const std::bad_alloc&) {
+      return;  // this child releases what it still holds
     }
+    child.keys_.reset();
   });
 }
 
 // ---- Kinds ----------------------------------------------------------------------------
 
-void Tavrix::ReplaceStorage(std::optional<Collection> values, std::optional<Collection> keys) noexcept {
+void Tavrix::ReplaceStorage(Collection values, std::unique_ptr<Collection> keys) noexcept {
   NoteChange();
-  values_.swap(values);
+  std::swap(values_, values);
   keys_.swap(keys);
 }
 
 void Tavrix::SetMap() {
-  ReplaceStorage(Collection(), Collection());
+  ReplaceStorage(Collection(), nullptr);
   kind_ = KindMap;
 }
 
 void Tavrix::SetVariant() {
-  ReplaceStorage(Collection(), std::nullopt);
+  ReplaceStorage(Collection(), nullptr);
   kind_ = KindVariant;
 }
 
 void Tavrix::SetStack() {
-  ReplaceStorage(Collection(), std::nullopt);
+  ReplaceStorage(Collection(), nullptr);
   kind_ = KindStack;
 }
 
 void Tavrix::SetQueue() {
-  ReplaceStorage(Collection(), std::nullopt);
+  ReplaceStorage(Collection(), nullptr);
   kind_ = KindQueue;
 }
 
 void Tavrix::SetNil() {
-  ReplaceStorage(std::nullopt, std::nullopt);
+  ReplaceStorage(Collection(), nullptr);
   kind_ = KindNil;
 }
 
@@ -105,7 +104,7 @@ void Tavrix::SetArray(const Variant& UpperBound) {
     CalloutGuard guard(*this);
     const std::int32_t upper_bound =
         guard.WithPlain(UpperBound, [](const Variant& named) { return CLng(named); });
-    ReplaceStorage(Collection(), std::nullopt);
+    ReplaceStorage(Collection(), nullptr);
     bound_ = upper_bound;
     kind_ = upper_bound < 0 ? KindUnboundedArray : KindBoundedArray;
   });
@@ -120,7 +119,7 @@ void Tavrix::SetSet(std::span<const Variant> Members) {
       ++position;
       members.Append(member, std::to_string(position));
     }
-    ReplaceStorage(std::move(members), std::nullopt);
+    ReplaceStorage(std::move(members), nullptr);
     bound_ = position;
     kind_ = KindSet;
   });
@@ -131,12 +130,9 @@ void Tavrix::SetSet(std::span<const Variant> Members) {
 void Tavrix::CopyContentsOf(const Tavrix& Data) {
   // A Map keeps each value under its key's text; every other kind's copies lose their keys.
   const bool is_map = Data.kind_ == KindMap;
-  std::optional<Collection> values;
-  std::optional<Collection> keys;
-  if (Data.values_) {
-    values = Data.values_->Copy(is_map);
-    if (is_map && Data.keys_) keys = Data.keys_->Copy(false);
-  }
+  Collection values = Data.values_.Copy(is_map);
+  std::unique_ptr<Collection> keys;
+  if (is_map && Data.keys_) keys = std::make_unique<Collection>(Data.keys_->Copy(false));
   const TavrixKind kind = Data.kind_;
   const std::int32_t bound = Data.bound_;
   // Data may be one of this container's elements: it is read completely before the former
@@ -160,6 +156,19 @@ TavrixPtr Tavrix::Clone() const {
     copy->CopyContentsOf(*this);
     return copy;
   });
+}
+
+// ---- Tag -------------------------------------------------------------------------------
+
+const std::string& Tavrix::Tag() const noexcept {
+  static const std::string kNoTag;
+  return tag_ ? *tag_ : kNoTag;
+}
+
+void Tavrix::Tag(std::string value) {
+  if (value.empty()) return tag_.reset();
+  if (tag_) return void(*tag_ = std::move(value));
+  tag_ = TranslateErrors([&value] { return std::make_unique<std::string>(std::move(value)); });
 }
 
 // ---- Version and errors ------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/kind_marks.hpp"
+#include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
 
@@ -101,7 +102,16 @@ class TreeWalk {
 
   // What visitors read of a container.
   static TavrixKind KindOf(const Tavrix& container) noexcept { return container.kind_; }
-  static const Variant& KeyAt(const Tavrix& map, std::int32_t position) { return map.keys_->At(position); }
+  // Appends the text of the key of a Map's entry at `position`.
+  static void AppendKeyText(std::string& out, const Tavrix& map, std::int32_t position) {
+    if (map.keys_) return AppendText(out, map.keys_->At(position));
+    map.values_.AppendKeyText(position, out);
+  }
+  static std::string KeyText(const Tavrix& map, std::int32_t position) {
+    std::string text;
+    AppendKeyText(text, map, position);
+    return text;
+  }
 
  private:
   struct Frame {
@@ -168,7 +178,7 @@ class TreeWalk {
   // Whether the visitor reads the text of an object to write the key of this element: that runs
   // the object's default member, a caller's code that may change or release the tree.
   static bool KeyCallsOut(const Tavrix& container, std::int32_t position) noexcept {
-    return container.kind_ == KindMap && container.keys_->At(position).IsObject();
+    return container.keys_ && container.keys_->At(position).IsObject();
   }
 
   // Keeps every container on the path alive until the walk ends, and notes its state.
@@ -208,12 +218,12 @@ class TreeWalk {
       case KindVariant:
         return 1;
       default:
-        return container.values_->Count();
+        return container.values_.Count();  // none for Nil
     }
   }
 
   static const Variant& ElementAt(const Tavrix& container, std::int32_t position) {
-    return container.values_->At(position);
+    return container.values_.At(position);
   }
 
   // Asks for the object of the next element while this one is visited: the objects of a tree lie

@@ -42,7 +42,7 @@ class DumpWriter {
       return;
     }
     AppendTabs(level);
-    AppendText(out_, TreeWalk::KeyAt(container, position));
+    TreeWalk::AppendKeyText(out_, container, position);
     out_ += ": ";
   }
 

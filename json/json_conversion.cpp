@@ -34,8 +34,7 @@ class JsonContainerFiller {
       container->SetArray();
     }
     if (size > 0 && size <= kLargestReservation) {
-      container->values_->Reserve(static_cast<std::int32_t>(size));
-      if (object) container->keys_->Reserve(static_cast<std::int32_t>(size));
+      container->values_.Reserve(static_cast<std::int32_t>(size));
     }
     return container;
   }
@@ -43,7 +42,7 @@ class JsonContainerFiller {
   // Adds an element to an Array, or to a Map under `key`: a key given twice keeps its first place
   // and takes the later value.
   static void Add(Tavrix& container, std::string_view key, Variant value) {
-    Collection& values = *container.values_;
+    Collection& values = container.values_;
     if (container.kind_ != KindMap) return values.Append(std::move(value));
     try {
       values.Append(Variant(), key);
@@ -51,12 +50,6 @@ class JsonContainerFiller {
       if (error.Number() != err::kDuplicateKey) throw;
       values.At(*values.FindKey(key)) = std::move(value);
       return;
-    }
-    try {
-      container.keys_->Append(Variant::String(key));
-    } catch (...) {
-      values.RemoveAt(values.Count());
-      throw;
     }
     values.At(values.Count()) = std::move(value);
   }
@@ -133,7 +126,7 @@ class JsonBuilder {
 
   void Element(const Tavrix& container, std::int32_t position, std::int32_t /*level*/) {
     open_.back().position = position;
-    if (TreeWalk::KindOf(container) == KindMap) key_ = ConcatText(TreeWalk::KeyAt(container, position));
+    if (TreeWalk::KindOf(container) == KindMap) key_ = TreeWalk::KeyText(container, position);
   }
 
   void Scalar(const Variant& value) {
@@ -199,7 +192,7 @@ class JsonBuilder {
     std::string path;
     for (const OpenContainer& open : open_) {
       if (TreeWalk::KindOf(*open.container) == KindMap) {
-        path += '{' + ConcatText(TreeWalk::KeyAt(*open.container, open.position)) + '}';
+        path += '{' + TreeWalk::KeyText(*open.container, open.position) + '}';
       } else {
         path += '[' + std::to_string(open.position) + ']';
       }

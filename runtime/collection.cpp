@@ -3,6 +3,7 @@
 #include "quenlo/collection.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstddef>
 #include <cstring>
@@ -138,12 +139,16 @@ struct Collection::SlotKey {
   }
   const KeyBlock& AsBlock() const noexcept { return *reinterpret_cast<const KeyBlock*>(word); }
 
-  // The text of an inline or block key.
-  std::string Text() const {
-    if (IsBlock()) return std::string(AsBlock().Text());
-    std::string text((word >> 2) & 7, '\0');
-    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>(word >> (8 * (i + 1)));
-    return text;
+  void AppendText(std::string& out) const {
+    if (IsBlock()) {
+      out += AsBlock().Text();
+    } else if (IsInteger()) {
+      char digits[12];
+      const auto end = std::to_chars(digits, digits + sizeof digits, AsInteger()).ptr;
+      out.append(digits, end);
+    } else {
+      for (std::size_t i = 0; i < ((word >> 2) & 7); ++i) out += static_cast<char>(word >> (8 * (i + 1)));
+    }
   }
   // A word key hashes from its word, a block key from its text; a text has one form only, so
   // equal texts hash alike.
@@ -411,10 +416,17 @@ std::optional<std::int32_t> Collection::FindKey(std::string_view key) const noex
 }
 
 std::optional<std::string> Collection::KeyAt(std::int32_t position) const {
+  std::string text;
+  if (!AppendKeyText(position, text)) return std::nullopt;
+  return text;
+}
+
+bool Collection::AppendKeyText(std::int32_t position, std::string& out) const {
   CheckPosition(position);
   const SlotKey key = KeyOf(position);
-  if (key.IsNone()) return std::nullopt;
-  return TranslateErrors([key] { return key.IsInteger() ? std::to_string(key.AsInteger()) : key.Text(); });
+  if (key.IsNone()) return false;
+  TranslateErrors([key, &out] { key.AppendText(out); });
+  return true;
 }
 
 const Variant& Collection::At(std::int32_t position) const {

@@ -9,13 +9,13 @@
 namespace quenlo {
 
 void Tavrix::RequireRoomInBoundedArray() const {
-  if (kind_ == KindBoundedArray && values_->Count() >= bound_) Raise(ErrSubscriptOutOfRange);
+  if (kind_ == KindBoundedArray && values_.Count() >= bound_) Raise(ErrSubscriptOutOfRange);
 }
 
 void Tavrix::AppendAtNextPosition(const Variant& Data) {
-  const std::int32_t count = values_->Count();
+  const std::int32_t count = values_.Count();
   if (count == std::numeric_limits<std::int32_t>::max()) RaiseRuntimeError(err::kOverflow);
-  values_->AppendUnderFreeKey(Data, count + 1);  // without a key when "count + 1" is taken
+  values_.AppendUnderFreeKey(Data, count + 1);  // without a key when "count + 1" is taken
 }
 
 void Tavrix::AddMapKey(const Variant& Data, bool first) {
@@ -23,7 +23,7 @@ void Tavrix::AddMapKey(const Variant& Data, bool first) {
   guard.WithPlain(Data, [&](const Variant& named) {
     if (ValueExists(named)) Raise(ErrDuplicateValue);
     // First, whatever the type of the first key.
-    InsertMapEntry(first ? 1 : values_->Count() + 1, Data, named, Variant::Null());
+    InsertMapEntry(first ? 1 : values_.Count() + 1, Data, named, Variant::Null());
   });
 }
 
@@ -49,10 +49,10 @@ Variant Tavrix::AddFirst(const Variant& Data) {
       AddMapKey(Data, true);
     } else {
       RequireRoomInBoundedArray();
-      if (values_->Count() == 0) {
+      if (values_.Count() == 0) {
         AppendAtNextPosition(Data);
       } else {
-        values_->InsertAt(1, Data);
+        values_.InsertAt(1, Data);
       }
     }
     return Variant();
@@ -65,8 +65,7 @@ void Tavrix::Insert(const Variant& index, const Variant& Data) {
     RequireRoomInBoundedArray();
     NoteChange();
     CalloutGuard guard(*this);
-    guard.WithPlain(index,
-                    [&](const Variant& named) { values_->InsertAt(values_->PositionOf(named), Data); });
+    guard.WithPlain(index, [&](const Variant& named) { values_.InsertAt(values_.PositionOf(named), Data); });
   });
 }
 

@@ -13,9 +13,9 @@ Variant Tavrix::Remove(const Variant& index) {
     CalloutGuard guard(*this);
     guard.WithPlain(index, [this](const Variant& named) {
       // Keys has no key texts of its own: the position found in Values names the key too.
-      const std::int32_t position = values_->PositionOf(named);
-      values_->RemoveAt(position);
-      if (kind_ == KindMap) keys_->RemoveAt(position);
+      const std::int32_t position = values_.PositionOf(named);
+      values_.RemoveAt(position);
+      if (keys_) keys_->RemoveAt(position);
     });
     return Variant();
   });
@@ -23,9 +23,8 @@ Variant Tavrix::Remove(const Variant& index) {
 
 void Tavrix::RemoveAll() {
   TranslateErrors([&] {
-    if (kind_ == KindMap) return ReplaceStorage(Collection(), Collection());
-    RequireKind(IsArrayKind());
-    ReplaceStorage(Collection(), std::nullopt);
+    RequireKind(kind_ == KindMap || IsArrayKind());
+    ReplaceStorage(Collection(), nullptr);
   });
 }
 

@@ -27,17 +27,17 @@ std::int32_t Tavrix::Find(const Variant& Data, const Variant& Start) const {
     // A Map is searched by key, with no tolerance for a comparison that fails; every other
     // kind by value, through ValuesEqual. A Start below 1 fails on reading that position.
     if (kind_ == KindMap) {
-      const std::int32_t count = keys_->Count();
+      const std::int32_t count = values_.Count();
       for (std::int64_t position = first; position <= count; ++position) {
         const auto p = static_cast<std::int32_t>(position);
-        if (KeyEquals(keys_->At(p), Data, guard)) return p;
+        if (KeyEquals(MapKeyAt(p), Data, guard)) return p;
       }
       return -1;
     }
-    const std::int32_t count = values_->Count();
+    const std::int32_t count = values_.Count();
     for (std::int64_t position = first; position <= count; ++position) {
       const auto p = static_cast<std::int32_t>(position);
-      if (ElementEquals(values_->At(p), Data, guard)) return p;
+      if (ElementEquals(values_.At(p), Data, guard)) return p;
     }
     return -1;
   });

@@ -10,9 +10,9 @@ void Tavrix::Push(const Variant& Data) {
     RequireKind(kind_ == KindStack || kind_ == KindQueue);
     NoteChange();
     if (kind_ == KindStack) {
-      values_->InsertAt(1, Data);
+      values_.InsertAt(1, Data);
     } else {
-      values_->Append(Data);
+      values_.Append(Data);
     }
   });
 }
@@ -20,9 +20,9 @@ void Tavrix::Push(const Variant& Data) {
 Variant Tavrix::Pop() {
   return TranslateErrors([&] {
     RequireKind(kind_ == KindStack || kind_ == KindQueue);
-    if (values_->Count() == 0) Raise(ErrSubscriptOutOfRange);
+    if (values_.Count() == 0) Raise(ErrSubscriptOutOfRange);
     NoteChange();
-    return values_->TakeFirst();
+    return values_.TakeFirst();
   });
 }
 

@@ -397,10 +397,9 @@ class ObjectStringReader {
     TavrixPtr result = Tavrix::Create();
     if (text.substr(body) == "nil") {
       result->kind_ = KindNil;
-      result->values_.reset();
       return result;
     }
-    result->values_->Append(ReadWholeValue(place, body));
+    result->values_.Append(ReadWholeValue(place, body));
     return result;
   }
 
@@ -423,7 +422,7 @@ class ObjectStringReader {
   struct Frame {
     TavrixPtr container;
     Collection* values;
-    Collection* keys;  // a Map's; nullptr for a sequence
+    bool is_map;
     Level level;
     std::size_t at;
     std::string_view close;  // a sequence's closing mark
@@ -480,20 +479,17 @@ class ObjectStringReader {
   void Enter(char mark, std::size_t begin, Level level) {
     TavrixPtr container = Tavrix::Create();
     container->kind_ = KindOfOpening(std::string_view(&mark, 1));
-    Collection* keys = nullptr;
+    const bool is_map = container->kind_ == KindMap;
     std::string_view close;  // a Map passes over "}" by its own test
-    if (container->kind_ == KindMap) {
-      keys = &container->keys_.emplace();
-    } else {
+    if (!is_map) {
       container->bound_ = container->kind_ == KindUnboundedArray ? -1 : 0;
       close = GetCloseBracket(std::string_view(&mark, 1));
     }
-    Collection* values = &*container->values_;
+    Collection* values = &container->values_;
     const std::size_t at = Skip(level, begin);
     const std::int32_t expected = ExpectedCount(level, at);
     values->Reserve(expected);
-    if (keys != nullptr) keys->Reserve(expected);
-    stack_.push_back(Frame{std::move(container), values, keys, level, at, close});
+    stack_.push_back(Frame{std::move(container), values, is_map, level, at, close});
   }
 
   // Reads the frame's elements in text order until one is a nested container, whose opening
@@ -501,9 +497,7 @@ class ObjectStringReader {
   // end of the level (kNoMatch).
   // The two loops stay functions of their own, so that each keeps its variables in registers:
   // inlined into the walk of the stack, they read the benchmark documents some 4% slower.
-  std::size_t Walk(const Frame& frame) {
-    return frame.keys != nullptr ? WalkMap(frame) : WalkSequence(frame);
-  }
+  std::size_t Walk(const Frame& frame) { return frame.is_map ? WalkMap(frame) : WalkSequence(frame); }
 
   // Entries "key: value": the value stands two tokens after its key, and the token between is
   // not read. Separators and "}" are passed over wherever they stand. The frame's fields are
@@ -511,7 +505,6 @@ class ObjectStringReader {
   [[gnu::noinline]] std::size_t WalkMap(const Frame& frame) {
     const Level level = frame.level;
     Collection& values = *frame.values;
-    Collection& keys = *frame.keys;
     std::size_t at = frame.at;
     while (at < level.end) {
       if (tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}')) {
@@ -519,7 +512,7 @@ class ObjectStringReader {
         continue;
       }
       const std::size_t key = at;
-      AddKey(values, keys, key);
+      AddKey(values, key);
       at = Next(level, Next(level, at));
       if (at >= level.end) FailKeyWithoutValue(level, key);
       if (tokens_.IsHeader(at)) {
@@ -554,8 +547,8 @@ class ObjectStringReader {
   }
 
   // The entry is placed before its value is read, so that a key given twice fails before
-  // anything of its value does. Keys pair with values by position and need no key texts.
-  void AddKey(Collection& values, Collection& keys, std::size_t at) const {
+  // anything of its value does. A key read is a String: the Map needs no list of its keys.
+  void AddKey(Collection& values, std::size_t at) const {
     const std::string_view key = tokens_.Text(at);
     try {
       values.Append(Variant(), key);
@@ -563,13 +556,12 @@ class ObjectStringReader {
       if (error.Number() != err::kDuplicateKey) throw;
       Fail(error, at, tokens_.Offset(at), "the key " + Quoted(key) + " is given twice");
     }
-    keys.Append(Variant::String(key));
   }
 
   // Stores a nested container as the frame's next element: in a Map, the value of the entry
   // placed last.
   static void Store(const Frame& frame, Variant value) {
-    if (frame.keys != nullptr) {
+    if (frame.is_map) {
       frame.values->At(frame.values->Count()) = std::move(value);
     } else {
       frame.values->Append(std::move(value));
@@ -635,7 +627,7 @@ class ObjectStringReader {
     for (std::size_t index = first; index <= last; ++index) text += tokens_.Text(index);
     TavrixPtr child = Tavrix::Create();
     try {
-      child->values_->Append(DecodeElement(text));
+      child->values_.Append(DecodeElement(text));
     } catch (const Error& error) {
       Fail(error, first, tokens_.Offset(first), DecodeFailure(error, text));
     }

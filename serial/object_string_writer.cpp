@@ -44,7 +44,7 @@ class ObjectStringWriter {
     if (position > 1) out_ += ", ";
     if (TreeWalk::KindOf(container) != KindMap) return;
     const std::size_t start = out_.size();
-    AppendText(out_, TreeWalk::KeyAt(container, position));
+    TreeWalk::AppendKeyText(out_, container, position);
     if (check_ != nullptr) check_->Key(std::string_view(out_).substr(start));
     out_ += ": ";
   }

@@ -101,7 +101,7 @@ void ReadBackCheck::Report(const std::string& why) {
     if (step.position == 0 || kind == KindVariant) continue;
     if (kind == KindMap) {
       path += '{';
-      AppendText(path, TreeWalk::KeyAt(*step.container, step.position));
+      TreeWalk::AppendKeyText(path, *step.container, step.position);
       path += '}';
     } else {
       path += '[' + std::to_string(step.position) + ']';

@@ -61,6 +61,9 @@ class QUENLO_EXPORT Collection {
 
   /// The key of the item at `position` (1..Count), if it has one.
   std::optional<std::string> KeyAt(std::int32_t position) const;
+  /// Appends the key of the item at `position` (1..Count) to `out`; false, with `out` as it
+  /// was, when the item has no key.
+  bool AppendKeyText(std::int32_t position, std::string& out) const;
 
   /// The item at `position` (1..Count); raises 9 outside that range.
   const Variant& At(std::int32_t position) const;

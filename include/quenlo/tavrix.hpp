@@ -57,8 +57,9 @@ class QUENLO_EXPORT Tavrix final : public Object {
 
   // ---- Kinds, copying, version and tag (core/) --------------------------------------
 
-  const std::string& Tag() const noexcept { return tag_; }
-  void Tag(std::string value) noexcept { tag_ = std::move(value); }
+  /// A text the caller keeps with the container; empty at first, and never written to text.
+  const std::string& Tag() const noexcept;
+  void Tag(std::string value);
 
   /// A new container that is a one-level copy of this one.
   TavrixPtr Clone() const;
@@ -292,7 +293,11 @@ class QUENLO_EXPORT Tavrix final : public Object {
   std::optional<std::int32_t> PositionIfExists(const Variant& index) const noexcept;
   // Puts new storage in place, then lets the former collections go, so that this container
   // is consistent while its former elements are released.
-  void ReplaceStorage(std::optional<Collection> values, std::optional<Collection> keys) noexcept;
+  void ReplaceStorage(Collection values, std::unique_ptr<Collection> keys) noexcept;
+  // The key of the Map entry at `position` as it was given.
+  Variant MapKeyAt(std::int32_t position) const;
+  // Makes a Map keep its keys as given: done once a key that is not a String arrives.
+  void KeepGivenKeys();
   // Kind, Bound and a one-level copy of the elements of `Data`.
   void CopyContentsOf(const Tavrix& Data);
   // Adds a Map entry at `position` of both collections, under the key's text; on a failure
@@ -327,9 +332,11 @@ class QUENLO_EXPORT Tavrix final : public Object {
   }
 
   // ---- The container record -------------------------------------------------------------
-  std::string tag_;
-  std::optional<Collection> values_;  // nothing only for Nil
-  std::optional<Collection> keys_;    // Map only: the keys as given, parallel to values_
+  std::unique_ptr<std::string> tag_;  // nothing while the tag is empty
+  Collection values_;                 // empty for Nil
+  // A Map's keys as given, parallel to values_, once one of them is not a String; until then
+  // each key is the String its value is stored under in values_.
+  std::unique_ptr<Collection> keys_;
   TavrixKind kind_ = KindVariant;
   std::int32_t bound_ = 0;
   // Neighbours in the list of live containers, their addresses inverted; 0 at either end and

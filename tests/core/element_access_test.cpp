@@ -24,6 +24,20 @@ TEST(TavrixStores, AMapReplacesInPlaceOrAddsUnderTheKeyText) {
   EXPECT_IDENTICAL(KeysOf(*map), (Values{"k", "b", 9, "5"}));
 }
 
+// Keys that are all Strings are held only as the texts the values are stored under; the first
+// key of another type makes the Map keep every key as given from then on.
+TEST(TavrixStores, KeysKeepTheirTypesThroughRemovalCopyAndSearch) {
+  const TavrixPtr map = MapOf("a", 1, "a key longer than sixteen bytes", 2);
+  map->Item(Variant::Long(7), 3);
+  map->Remove("a");
+  const Values keys{"a key longer than sixteen bytes", Variant::Long(7)};
+  EXPECT_IDENTICAL(KeysOf(*map), keys);
+  EXPECT_IDENTICAL(KeysOf(*map->Clone()), keys);
+  EXPECT_EQ(map->Find(Variant::Long(7)), 2);
+  EXPECT_EQ(map->Find("a key longer than sixteen bytes"), 1);
+  EXPECT_EQ(map->FindInconsistency(), "");
+}
+
 TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextUnlessTakenOrReplacesWithoutAKey) {
   const TavrixPtr array = Make(KindUnboundedArray, {"a", "b", "c"});
   array->Remove(1);     // "b" keeps the key "2", "c" the key "3"
