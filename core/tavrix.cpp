@@ -36,10 +36,17 @@ Tavrix::Tavrix(PrivateTag) noexcept {}
 Tavrix::~Tavrix() {
   CycleCollector::Untrack(*this);
   std::vector<Collection> pending;
+  // Each element stays where it is, and dies with its collection; a child whose storage was
+  // adopted dies with nothing left to release. The next element's object is asked for early:
+  // the objects of a tree lie far apart in memory.
   const auto release = [&pending](Collection& collection) noexcept {
-    for (std::int32_t position = 1; position <= collection.Count(); ++position) {
-      const Variant item = std::move(collection.At(position));
-      AdoptStorage(item, pending);
+    const std::int32_t count = collection.Count();
+    for (std::int32_t position = 1; position <= count; ++position) {
+      if (position < count) {
+        const Variant& next = collection.At(position + 1);
+        if (next.IsObject()) __builtin_prefetch(next.AsObject().get());
+      }
+      AdoptStorage(collection.At(position), pending);
     }
   };
   release(values_);

@@ -332,6 +332,8 @@ class QUENLO_EXPORT Tavrix final : public Object {
   }
 
   // ---- The container record -------------------------------------------------------------
+  // First, so that it fills the padding at the end of Object.
+  std::atomic<std::uint32_t> generation_{0};
   std::unique_ptr<std::string> tag_;  // nothing while the tag is empty
   Collection values_;                 // empty for Nil
   // A Map's keys as given, parallel to values_, once one of them is not a String; until then
@@ -343,7 +345,6 @@ class QUENLO_EXPORT Tavrix final : public Object {
   // for a container not in the list.
   std::uintptr_t newer_ = 0;
   std::uintptr_t older_ = 0;
-  std::atomic<std::uint32_t> generation_{0};
 };
 
 }  // namespace quenlo
