@@ -189,7 +189,12 @@ struct BoostJsonLibrary {
   static constexpr const char* kName = "boost_json";
   static constexpr TextForm kForm = TextForm::kJson;
 
-  static Tree Read(std::string_view text) { return boost::json::parse(text); }
+  /// Default options but the depth: 32 levels would refuse the deep document.
+  static Tree Read(std::string_view text) {
+    boost::json::parse_options options;
+    options.max_depth = 1024;
+    return boost::json::parse(text, {}, options);
+  }
   static Tree ReadCounted(std::string_view text) { return Read(text); }
   static Tree ReadWritten(std::string_view text) { return Read(text); }
   static std::string Write(const Tree& tree) { return boost::json::serialize(tree); }
