@@ -183,10 +183,13 @@ void RegisterWrite(const std::string& name, Document document) {
 
 template <class Library>
 void RegisterRelease(const std::string& name, Document document) {
-  Register(name, [document](benchmark::State& state) {
-    DropPreparedTree();
-    TimeReleases(state, CachedDocumentText(document, Library::kForm).text, Reader<Library>());
-  })->Unit(benchmark::kMillisecond);
+  Register(name,
+           [document](benchmark::State& state) {
+             DropPreparedTree();
+             TimeReleases(state, CachedDocumentText(document, Library::kForm).text, Reader<Library>());
+           })
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(document == Document::kDeep ? 1 : kReleaseIterations);
 }
 
 template <class Library>

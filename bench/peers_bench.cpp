@@ -88,7 +88,7 @@ void RegisterQuenloDocumentCases() {
     });
     Register("release/" + shape_name + "/quenlo", [shape](benchmark::State& state) {
       TimeReleases(state, CachedObjectString(shape), ReadTavrix);
-    });
+    })->Iterations(kReleaseIterations);
   }
   Register("scan/flat/bytes", [](benchmark::State& state) {
     const std::string& text = CachedObjectString(Shape::kFlat);
@@ -113,8 +113,9 @@ void RegisterRapidJsonCases() {
       const rapidjson::Document document = ReadRapidJson(CachedJson(shape));
       TimeWrites(state, [&document] { return RapidJsonLibrary::Write(document); });
     });
-    Register("release/" + shape_name + "/rapidjson",
-             [shape](benchmark::State& state) { TimeReleases(state, CachedJson(shape), ReadRapidJson); });
+    Register("release/" + shape_name + "/rapidjson", [shape](benchmark::State& state) {
+      TimeReleases(state, CachedJson(shape), ReadRapidJson);
+    })->Iterations(kReleaseIterations);
   }
 }
 #endif

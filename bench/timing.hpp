@@ -37,6 +37,11 @@ void TimeReads(benchmark::State& state, std::string_view text, Parse parse) {
   CountDocuments(state, text.size());
 }
 
+/// Release cases run this many iterations, set with Iterations(): each iteration reads the tree
+/// with the timer paused first, and a release far faster than its read (a pool freed at once)
+/// would otherwise run thousands of untimed reads to fill the minimum time.
+inline constexpr int kReleaseIterations = 3;
+
 /// Times the release of a tree that parse(text) returns.
 template <class Parse>
 void TimeReleases(benchmark::State& state, std::string_view text, Parse parse) {
