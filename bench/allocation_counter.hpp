@@ -8,7 +8,9 @@
 namespace quenlo::bench {
 
 /// Measures the heap bytes (as malloc hands them out) allocated and not yet released while it
-/// lives. Blocks allocated before it started are not counted when they are released.
+/// lives. Blocks allocated before it started are not counted when they are released. Only what
+/// goes through operator new is seen: a library that takes memory from malloc, mmap or an
+/// allocator of its own escapes the count.
 class LiveBytesScope {
  public:
   LiveBytesScope() noexcept;
@@ -18,6 +20,10 @@ class LiveBytesScope {
 
   /// The bytes allocated through operator new and not released since this scope began.
   std::int64_t LiveBytes() const noexcept;
+  /// The largest LiveBytes() was at any moment since this scope began.
+  std::int64_t PeakBytes() const noexcept;
+  /// The blocks allocated through operator new and not released since this scope began.
+  std::int64_t LiveBlocks() const noexcept;
 };
 
 }  // namespace quenlo::bench

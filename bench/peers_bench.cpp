@@ -4,7 +4,7 @@
 // Case names are "<group>/<subject>/<implementation>": every case of a group does the same job,
 // so bench/run can put each beside the group's reference (RapidJSON for text, the standard
 // container for element operations, plain stdio for files).
-//   read/<shape>/...     text to a tree; releasing the tree is not timed
+//   read/<shape>/...     text to a tree (shapes: flat, deep200); releasing it is not timed
 //   write/<shape>/...    tree to text
 //   release/<shape>/...  releasing a tree read from text
 //   ops/<op>/<n>/...     one element operation on a container of n elements (time per operation)
@@ -31,16 +31,10 @@
 
 #include "bench/allocation_counter.hpp"
 #include "bench/document.hpp"
+#include "bench/libraries.hpp"
+#include "bench/timing.hpp"
 #include "quenlo/tavrix.hpp"
 
-#ifdef QUENLO_BENCH_RAPIDJSON
-#include <rapidjson/document.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-#endif
-#ifdef QUENLO_BENCH_NLOHMANN
-#include <nlohmann/json.hpp>
-#endif
 #ifdef QUENLO_BENCH_SIMDJSON
 #include <simdjson.h>
 #endif
@@ -53,7 +47,7 @@ constexpr std::array kSizes = {1'000, 1'000'000};
 constexpr int kScalarCount = 100'000;
 
 std::string ShapeName(Shape shape) {
-  return shape == Shape::kFlat ? "flat" : "deep";
+  return shape == Shape::kFlat ? "flat" : "deep200";  // 200 nested Maps
 }
 
 // ---- The documents, built once on first use --------------------------------------------------
@@ -73,86 +67,10 @@ const TavrixPtr& CachedTree(Shape shape) {
   return trees[static_cast<std::size_t>(shape)];
 }
 
-// ---- Timing helpers --------------------------------------------------------------------------
-
-// Destroys a value; taking it by value moves the release out of the caller's timed region.
-template <class T>
-void Discard(T value) {
-  benchmark::DoNotOptimize(value);
-}
-
-void CountDocuments(benchmark::State& state, std::size_t bytes) {
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
-  state.counters["doc_bytes"] = static_cast<double>(bytes);
-}
-
-// Times parse(text); the tree it returns is released with the timer paused.
-template <class Parse>
-void TimeReads(benchmark::State& state, std::string_view text, Parse parse) {
-  for (auto _ : state) {
-    auto tree = parse(text);
-    benchmark::DoNotOptimize(tree);
-    state.PauseTiming();
-    Discard(std::move(tree));
-    state.ResumeTiming();
-  }
-  CountDocuments(state, text.size());
-}
-
-// Times the release of a tree that parse(text) returns.
-template <class Parse>
-void TimeReleases(benchmark::State& state, std::string_view text, Parse parse) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto tree = parse(text);
-    state.ResumeTiming();
-    Discard(std::move(tree));
-  }
-  CountDocuments(state, text.size());
-}
-
-// Times write(); the text it returns is the document's size.
-template <class Write>
-void TimeWrites(benchmark::State& state, Write write) {
-  std::size_t bytes = 0;
-  for (auto _ : state) {
-    std::string text = write();
-    bytes = text.size();
-    benchmark::DoNotOptimize(text);
-  }
-  CountDocuments(state, bytes);
-}
-
-// Registers a case whose failures (a library error, an unexpected result) end it with a message
-// instead of ending the program.
-template <class Body>
-void Register(const std::string& name, Body body) {
-  benchmark::RegisterBenchmark(name.c_str(), [body](benchmark::State& state) {
-    try {
-      body(state);
-    } catch (const std::exception& error) {
-      state.SkipWithError(error.what());
-    }
-  });
-}
-
-// A label telling where `written` first departs from `expected`; empty when they agree.
-std::string Difference(const std::string& written, const std::string& expected) {
-  if (written == expected) return "";
-  const auto first = std::mismatch(written.begin(), written.end(), expected.begin(), expected.end());
-  const auto at = static_cast<std::size_t>(first.first - written.begin());
-  std::string label = "differs from the reference text at byte ";
-  label += std::to_string(at);
-  label += ": \"" + written.substr(at, 40) + "\" instead of \"" + expected.substr(at, 40) + "\"";
-  return label;
-}
-
 // ---- Quenlo ----------------------------------------------------------------------------------
 
 TavrixPtr ReadTavrix(std::string_view text) {
-  TavrixPtr tree = Tavrix::Create();
-  tree->SetObjectString(text);
-  return tree;
+  return QuenloLibrary::Read(text);
 }
 
 void RegisterQuenloDocumentCases() {
@@ -170,7 +88,7 @@ void RegisterQuenloDocumentCases() {
     });
     Register("release/" + shape_name + "/quenlo", [shape](benchmark::State& state) {
       TimeReleases(state, CachedObjectString(shape), ReadTavrix);
-    });
+    })->Iterations(kReleaseIterations);
   }
   Register("scan/flat/bytes", [](benchmark::State& state) {
     const std::string& text = CachedObjectString(Shape::kFlat);
@@ -183,17 +101,7 @@ void RegisterQuenloDocumentCases() {
 
 #ifdef QUENLO_BENCH_RAPIDJSON
 rapidjson::Document ReadRapidJson(std::string_view text) {
-  rapidjson::Document document;  // the DOM with its memory pool allocator
-  document.Parse(text.data(), text.size());
-  if (document.HasParseError()) throw std::runtime_error("RapidJSON could not parse the document");
-  return document;
-}
-
-std::string WriteRapidJson(const rapidjson::Document& document) {
-  rapidjson::StringBuffer buffer;
-  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-  document.Accept(writer);
-  return std::string(buffer.GetString(), buffer.GetSize());
+  return RapidJsonLibrary::Read(text);
 }
 
 void RegisterRapidJsonCases() {
@@ -203,17 +111,18 @@ void RegisterRapidJsonCases() {
              [shape](benchmark::State& state) { TimeReads(state, CachedJson(shape), ReadRapidJson); });
     Register("write/" + shape_name + "/rapidjson", [shape](benchmark::State& state) {
       const rapidjson::Document document = ReadRapidJson(CachedJson(shape));
-      TimeWrites(state, [&document] { return WriteRapidJson(document); });
+      TimeWrites(state, [&document] { return RapidJsonLibrary::Write(document); });
     });
-    Register("release/" + shape_name + "/rapidjson",
-             [shape](benchmark::State& state) { TimeReleases(state, CachedJson(shape), ReadRapidJson); });
+    Register("release/" + shape_name + "/rapidjson", [shape](benchmark::State& state) {
+      TimeReleases(state, CachedJson(shape), ReadRapidJson);
+    })->Iterations(kReleaseIterations);
   }
 }
 #endif
 
 #ifdef QUENLO_BENCH_NLOHMANN
 nlohmann::json ReadNlohmann(std::string_view text) {
-  return nlohmann::json::parse(text);
+  return NlohmannLibrary::Read(text);
 }
 
 // nlohmann/json and simdjson read and write the flat document; the deep one is Quenlo's own
