@@ -53,6 +53,15 @@ bool Tavrix::ValuesEqual(const Variant& A, const Variant& B) noexcept {
 // ---- Item ---------------------------------------------------------------------------------
 
 Variant Tavrix::Item(const Variant& index) const {
+  // The commonest read, an element by a position it has, is answered at once when copying the
+  // element cannot fail (a String or an array copies its text or elements).
+  if ((index.Type() == vbLong || index.Type() == vbInteger) && ReadsByIndex(kind_)) {
+    const std::int32_t position = index.Type() == vbLong ? index.AsLong() : index.AsInteger();
+    if (position >= 1 && position <= values_.Count()) {
+      const Variant& element = values_.At(position);
+      if (!element.IsString() && !element.IsArray()) return element;
+    }
+  }
   return TranslateErrors([&] {
     RequireKind(ReadsByIndex(kind_));
     CalloutGuard guard(*this);

@@ -429,16 +429,6 @@ bool Collection::AppendKeyText(std::int32_t position, std::string& out) const {
   return true;
 }
 
-const Variant& Collection::At(std::int32_t position) const {
-  CheckPosition(position);
-  return ItemAt(position);
-}
-
-Variant& Collection::At(std::int32_t position) {
-  CheckPosition(position);
-  return ItemAt(position);
-}
-
 // ---- Changes ------------------------------------------------------------------------------
 
 void Collection::Append(Variant item) {
@@ -516,21 +506,13 @@ Collection Collection::Copy(bool with_keys) const {
 
 // ---- Inner workings -----------------------------------------------------------------------
 
-// The ring's index of a position; head_ and position - 1 are both below capacity_.
-inline std::int32_t Collection::RingIndex(std::int32_t position) const noexcept {
-  const std::int32_t index = head_ + position - 1;
-  return index >= capacity_ ? index - capacity_ : index;
-}
-
 inline std::uint32_t Collection::OrdinalOf(std::int32_t position) const noexcept {
   return base_ + static_cast<std::uint32_t>(position - 1);
 }
 
-void Collection::CheckPosition(std::int32_t position) const {
-  if (position < 1 || position > count_) {
-    RaiseRuntimeError(err::kSubscriptOutOfRange,
-                      "no item at position " + std::to_string(position) + " of " + std::to_string(count_));
-  }
+void Collection::RaisePositionMissing(std::int32_t position) const {
+  RaiseRuntimeError(err::kSubscriptOutOfRange,
+                    "no item at position " + std::to_string(position) + " of " + std::to_string(count_));
 }
 
 // The position of the item under the key, or 0 when there is none (a plain number keeps the

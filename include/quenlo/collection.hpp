@@ -66,8 +66,14 @@ class QUENLO_EXPORT Collection {
   bool AppendKeyText(std::int32_t position, std::string& out) const;
 
   /// The item at `position` (1..Count); raises 9 outside that range.
-  const Variant& At(std::int32_t position) const;
-  Variant& At(std::int32_t position);
+  const Variant& At(std::int32_t position) const {
+    CheckPosition(position);
+    return ItemAt(position);
+  }
+  Variant& At(std::int32_t position) {
+    CheckPosition(position);
+    return ItemAt(position);
+  }
 
   // ---- Changes ------------------------------------------------------------------------
 
@@ -111,9 +117,16 @@ class QUENLO_EXPORT Collection {
   const Variant& ItemAt(std::int32_t position) const noexcept { return items_[RingIndex(position)]; }
   SlotKey KeyOf(std::int32_t position) const noexcept;
   SlotKey* KeyWords() const noexcept;
-  std::int32_t RingIndex(std::int32_t position) const noexcept;
+  // The ring's index of a position; head_ and position - 1 are both below capacity_.
+  std::int32_t RingIndex(std::int32_t position) const noexcept {
+    const std::int32_t index = head_ + position - 1;
+    return index >= capacity_ ? index - capacity_ : index;
+  }
   std::uint32_t OrdinalOf(std::int32_t position) const noexcept;
-  void CheckPosition(std::int32_t position) const;
+  void CheckPosition(std::int32_t position) const {
+    if (position < 1 || position > count_) RaisePositionMissing(position);
+  }
+  [[noreturn]] void RaisePositionMissing(std::int32_t position) const;
   std::int32_t Find(const Probe& probe) const noexcept;
   std::int32_t Scan(const Probe& probe) const noexcept;
   bool EnsureIndex() const noexcept;
