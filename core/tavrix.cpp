@@ -6,13 +6,15 @@
 #include <utility>
 #include <vector>
 
+#include "core/access.hpp"
 #include "core/callout_guard.hpp"
 #include "core/cycle_collector.hpp"
+#include "core/member_helpers.hpp"
 #include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
-#include "runtime/translate_errors.hpp"
 #include "quenlo/version.hpp"
+#include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
@@ -27,6 +29,29 @@ TavrixPtr Tavrix::Create() {
 }
 
 Tavrix::Tavrix(PrivateTag) noexcept : values_(std::in_place) {}
+
+namespace {
+
+// Takes the collections of a container that `item` holds the last reference to into `pending`,
+// so that releasing a tree needs no recursion.
+void AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept {
+  ForEachContainerIn(item, [&pending](Tavrix& child, const Variant& holder) {
+    if (!IdentityRegistry::ClaimReferences(holder.AsObject())) return;
+    detail::access::NoteChange(child);
+    for (std::optional<Collection>* storage :
+         {&detail::access::values(child), &detail::access::keys(child)}) {
+      if (!*storage) continue;
+      try {
+        pending.push_back(std::move(**storage));
+      } catch (const std::bad_alloc&) {
+        return;  // this child releases its own elements
+      }
+      storage->reset();
+    }
+  });
+}
+
+}  // namespace
 
 // A nested container dying with its last reference would release its own elements in its
 // destructor, one stack frame per level. Instead every such child hands its collections to
@@ -48,22 +73,6 @@ Tavrix::~Tavrix() {
     pending.pop_back();
     release(collection);
   }
-}
-
-void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept {
-  ForEachContainerIn(item, [&pending](Tavrix& child, const Variant& holder) {
-    if (!IdentityRegistry::ClaimReferences(holder.AsObject())) return;
-    child.NoteChange();
-    for (std::optional<Collection>* storage : {&child.values_, &child.keys_}) {
-      if (!*storage) continue;
-      try {
-        pending.push_back(std::move(**storage));
-      } catch (const std::bad_alloc&) {
-        return;  // this child releases its own elements
-      }
-      storage->reset();
-    }
-  });
 }
 
 // ---- Kinds ----------------------------------------------------------------------------
@@ -168,7 +177,9 @@ std::string Tavrix::Version() {
   return QUENLO_VERSION_STRING;
 }
 
-std::string_view Tavrix::GetErrorText(std::int32_t number) noexcept {
+namespace {
+
+std::string_view GetErrorText(std::int32_t number) noexcept {
   switch (number) {
     case ErrSubscriptOutOfRange:
       return "Subscript out of range";
@@ -181,7 +192,9 @@ std::string_view Tavrix::GetErrorText(std::int32_t number) noexcept {
   }
 }
 
-void Tavrix::Raise(std::int32_t number) {
+}  // namespace
+
+void Raise(std::int32_t number) {
   throw Error(number, "Tavrix", std::string(GetErrorText(number)));
 }
 

@@ -11,6 +11,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "core/access.hpp"
 #include "core/kind_marks.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -100,8 +101,10 @@ class TreeWalk {
   }
 
   // What visitors read of a container.
-  static TavrixKind KindOf(const Tavrix& container) noexcept { return container.kind_; }
-  static const Variant& KeyAt(const Tavrix& map, std::int32_t position) { return map.keys_->At(position); }
+  static TavrixKind KindOf(const Tavrix& container) noexcept { return detail::access::kind(container); }
+  static const Variant& KeyAt(const Tavrix& map, std::int32_t position) {
+    return detail::access::keys(map)->At(position);
+  }
 
  private:
   struct Frame {
@@ -168,15 +171,15 @@ class TreeWalk {
   // Whether the visitor reads the text of an object to write the key of this element: that runs
   // the object's default member, a caller's code that may change or release the tree.
   static bool KeyCallsOut(const Tavrix& container, std::int32_t position) noexcept {
-    return container.kind_ == KindMap && container.keys_->At(position).IsObject();
+    return KindOf(container) == KindMap && KeyAt(container, position).IsObject();
   }
 
   // Keeps every container on the path alive until the walk ends, and notes its state.
   void GuardPath() {
     guarded_.clear();
     for (const Frame& frame : frames_) {
-      guarded_.push_back(Guarded{frame.container->shared_from_this(),
-                                 frame.container->generation_.load(std::memory_order_relaxed)});
+      guarded_.push_back(
+          Guarded{frame.container->shared_from_this(), detail::access::generation(*frame.container)});
     }
   }
 
@@ -185,7 +188,7 @@ class TreeWalk {
   void RequirePathUnchanged() const {
     for (const Guarded& guarded : guarded_) {
       const auto& container = static_cast<const Tavrix&>(*guarded.container);
-      if (container.generation_.load(std::memory_order_relaxed) != guarded.generation) {
+      if (detail::access::generation(container) != guarded.generation) {
         RaiseRuntimeError(err::kArrayLocked, "the tree was changed by the default member of an object");
       }
     }
@@ -202,18 +205,18 @@ class TreeWalk {
   }
 
   static std::int32_t ElementCount(const Tavrix& container) noexcept {
-    switch (container.kind_) {
+    switch (KindOf(container)) {
       case KindNil:
         return 0;
       case KindVariant:
         return 1;
       default:
-        return container.values_->Count();
+        return detail::access::values(container)->Count();
     }
   }
 
   static const Variant& ElementAt(const Tavrix& container, std::int32_t position) {
-    return container.values_->At(position);
+    return detail::access::values(container)->At(position);
   }
 
   // Asks for the object of the next element while this one is visited: the objects of a tree lie

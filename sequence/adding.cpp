@@ -2,6 +2,7 @@
 #include <limits>
 
 #include "core/callout_guard.hpp"
+#include "core/member_helpers.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/translate_errors.hpp"

@@ -39,7 +39,9 @@ inline constexpr std::int32_t ErrDuplicateValue = -2147206503;       // object-e
 inline constexpr std::int32_t ErrInvalidOperation = 15011;
 
 class Tavrix;
-class CalloutGuard;
+namespace detail {
+class access;
+}
 using TavrixPtr = std::shared_ptr<Tavrix>;
 
 /// A dynamic data container: a Map, a bounded or unbounded Array, a single Variant value, Nil,
@@ -267,17 +269,15 @@ class QUENLO_EXPORT Tavrix final : public Object {
   Variant DefaultMember() const override { return Item(); }
 
  private:
+  // The library's own code reaches the container record through this one door (an internal
+  // header); the helpers below are the members' own.
+  friend class detail::access;
+
   // ---- core/ ------------------------------------------------------------------------------
-  [[noreturn]] static void Raise(std::int32_t number);
-  static std::string_view GetErrorText(std::int32_t number) noexcept;
   void RequireKind(bool served) const;
   bool IsArrayKind() const noexcept { return kind_ == KindBoundedArray || kind_ == KindUnboundedArray; }
 
   bool ValueExists(const Variant& index) const noexcept;
-  static bool ValuesEqual(const Variant& A, const Variant& B) noexcept;
-  // ValuesEqual of an element of this container and Data, an object's default member read
-  // through `guard`.
-  static bool ElementEquals(const Variant& element, const Variant& Data, CalloutGuard& guard);
   // The stores take the index as given and the plain value it names (an object's default member).
   void StoreValue(const Variant& index, const Variant& named, Variant value);
   void StoreArrayValue(const Variant& index, Variant value);
@@ -301,9 +301,6 @@ class QUENLO_EXPORT Tavrix final : public Object {
   // Appends an array element under `key_text`, or without a key when another element
   // already carries that key.
   void AppendArrayElement(Variant value, std::string_view key_text);
-  // Takes the collections of a container that `item` holds the last reference to into
-  // `pending`, so that releasing a tree needs no recursion.
-  static void AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept;
 
   // ---- sequence/ --------------------------------------------------------------------------
   // Raises ErrSubscriptOutOfRange when a bounded Array already holds Bound elements.
@@ -311,14 +308,6 @@ class QUENLO_EXPORT Tavrix final : public Object {
   // Appends to an array under the text of its new position.
   void AppendAtNextPosition(const Variant& Data);
 
-  // ---- core/: the walk over a tree, and reading ------------------------------------------
-  friend class TreeWalk;
-  friend class ObjectStringReader;
-  friend class JsonContainerFiller;
-
-  // ---- core/: cycle collection and callouts to caller code ------------------------------
-  friend class CycleCollector;
-  friend class CalloutGuard;
   // Counts every change of kind, bound or elements, so that a member that ran a caller's code
   // (an object's default member) can tell whether that code changed this container. Only the
   // thread changing the container writes it, so a plain load and store suffice.
