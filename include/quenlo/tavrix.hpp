@@ -54,13 +54,17 @@ class QUENLO_EXPORT Tavrix final : public Object {
  public:
   /// A new container: kind Variant, holding no value.
   static TavrixPtr Create();
+  /// For Create() alone (std::make_shared needs a public constructor).
   explicit Tavrix(PrivateTag) noexcept;
   ~Tavrix() override;
 
   // ---- Kinds, copying, version and tag (core/) --------------------------------------
 
+  /// A free text the caller may attach; the object string, Clone and Become leave it out.
+  /// @{
   const std::string& Tag() const noexcept { return tag_; }
   void Tag(std::string value) noexcept { tag_ = std::move(value); }
+  /// @}
 
   /// A new container that is a one-level copy of this one.
   TavrixPtr Clone() const;
@@ -68,7 +72,9 @@ class QUENLO_EXPORT Tavrix final : public Object {
   /// Returns Empty. Raises 91 when Data is nothing.
   Variant Become(const TavrixPtr& Data);
 
+  /// An empty Map, its keys unique and kept in the order they came.
   void SetMap();
+  /// A container of a single value, Empty until one is stored at position 1.
   void SetVariant();
   /// An array of at most UpperBound elements, or without limit for a negative UpperBound.
   void SetArray(const Variant& UpperBound = -1);
@@ -76,6 +82,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
   void SetSet(std::span<const Variant> Members);
   // clang-format 14 cannot lay out a requires clause.
   // clang-format off
+  /// A Set holding the given members, in order: t->SetSet(1, "two", 3.0).
   template <class... Members>
     requires(std::constructible_from<Variant, Members> && ...)
   void SetSet(Members&&... members) {
@@ -83,8 +90,11 @@ class QUENLO_EXPORT Tavrix final : public Object {
     const Variant list[] = {Variant(), Variant(std::forward<Members>(members))...};
     SetSet(std::span<const Variant>(list).subspan(1));
   }
+  /// An empty Stack: Pop takes the element pushed last.
   void SetStack();
+  /// An empty Queue: Pop takes the element pushed first.
   void SetQueue();
+  /// Nil: no storage and no elements.
   void SetNil();
 
   /// The library's version, QUENLO_VERSION_STRING of quenlo/version.hpp.
@@ -111,22 +121,32 @@ class QUENLO_EXPORT Tavrix final : public Object {
   /// that failed in Context(), as `["a"]["b"]`.
   class QUENLO_EXPORT ItemRef {
    public:
+    /// A second reference to the same element.
     ItemRef(const ItemRef&) = default;
     /// Stores into the element; assigning one reference to another stores the value it reads.
+    /// @{
     ItemRef& operator=(Variant value);
     ItemRef& operator=(const ItemRef& other) { return *this = other.Get(); }
+    /// @}
     ~ItemRef() = default;
 
+    /// The element's value, as Item reads it.
+    /// @{
     operator Variant() const { return Get(); }
     Variant Get() const;
+    /// @}
     /// The element of the container this element holds: 91 for Nothing, 424 for a value that
     /// is not a container.
     ItemRef operator[](Variant index) const;
     /// Iteration over the container this element holds, raising as operator[] does.
+    /// @{
     ConstIterator begin() const;
     ConstIterator end() const;
     ItemsView Items() const;
+    /// @}
 
+    /// The element's value converted as Variant::get<T>() converts, raising what it raises.
+    /// @{
     template <class T>
     T get() const {
       return Get().template get<T>();
@@ -135,6 +155,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
     T As() const {
       return get<T>();
     }
+    /// @}
     /// Nothing also when the element is not there.
     template <class T>
     std::optional<T> TryGet() const noexcept {
@@ -147,6 +168,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
     /// The path of this element from the container it was first taken from: `["a"][2]`.
     std::string Path() const;
 
+    /// Whether the element's value equals b as Variant's == compares; false when it cannot be read.
     friend bool operator==(const ItemRef& a, const Variant& b) noexcept;
 
    private:
@@ -161,16 +183,22 @@ class QUENLO_EXPORT Tavrix final : public Object {
     Variant index_;
     std::string parent_path_;  // the steps that led to owner_; empty for the first
   };
+  /// The element at a position or key: a reference on a mutable container, its value (as
+  /// Item reads it) on a const one.
+  /// @{
   ItemRef operator[](Variant index);
   Variant operator[](const Variant& index) const { return Item(index); }
+  /// @}
 
   // ---- Iteration (quenlo/iteration.hpp) -------------------------------------------------
 
   /// The elements in order, as Variants: a Map's values, an Array's or a Set's elements, a
   /// Stack or a Queue from the next to leave to the last (the order of the object string),
   /// the value of a Variant-kind container (none before one is stored), nothing for Nil.
+  /// @{
   ConstIterator begin() const;
   ConstIterator end() const;
+  /// @}
   /// A Map's key and value pairs in order; raises ErrInvalidOperation for another kind.
   ItemsView Items() const;
 
@@ -182,8 +210,11 @@ class QUENLO_EXPORT Tavrix final : public Object {
   TavrixPtr GetKeys() const;
 
   // ---- Type predicates (core/) ---------------------------------------------------------
-  // Each looks up the element stored under the text of `index` as a key.
 
+  /// The runtime's IsNumeric, IsArray, ... of the element stored under the text of `index` as
+  /// a key. A key that is not there raises 5, a Nil container 91, an index without text 94 or
+  /// 13.
+  /// @{
   bool IsNumeric(const Variant& index = 1) const;
   bool IsArray(const Variant& index = 1) const;
   bool IsObject(const Variant& index = 1) const;
@@ -197,6 +228,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
   bool IsSingle(const Variant& index = 1) const;
   bool IsNull(const Variant& index = 1) const;
   bool IsEmpty(const Variant& index = 1) const;
+  /// @}
 
   // ---- Sequence operations (sequence/) --------------------------------------------------
 
