@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "core/tavrix_expect.hpp"
 #include "quenlo/quenlo.hpp"
+#include "support/containers.hpp"
 
 namespace quenlo {
 namespace {

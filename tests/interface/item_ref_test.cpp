@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/quenlo.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {

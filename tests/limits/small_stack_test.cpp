@@ -93,7 +93,7 @@ TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
     refused->SetMap();
     std::string text, listing, finding = "not run";
     std::int32_t write_error = 0, list_error = 0, check_error = 0, read_error = 0;
-    test_support::RunOnSmallStack([&] {
+    testing::RunOnSmallStack([&] {
       text = deepest->GetObjectString();
       listing = deepest->DebugPrint();
       finding = deepest->FindUnreadableValue();

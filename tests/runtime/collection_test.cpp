@@ -12,11 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "expect_identical.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
-#include "runtime/error_number.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {

@@ -12,10 +12,9 @@
 #include <string>
 #include <utility>
 
-#include "expect_identical.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
-#include "runtime/error_number.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -281,7 +280,8 @@ TEST(TypeInformationTest, NamesAndTests) {
   ExpectConverted(IsNumeric, Variant(), true, true, true, Currency{}, true, " 12 ", true, "&HFF", true, "12a",
                   false, "1e400", false, Date{1}, false, Variant::Null(), false);
   ExpectConverted(IsDate, Date{1}, true, "2026-12-06", true, "2026-02-30", false, 46362, false);
-  EXPECT_TRUE(IsArray(Variant::Array({})) && IsObject(Variant::Nothing()));
+  EXPECT_TRUE(IsArray(Variant::Array({})));
+  EXPECT_TRUE(IsObject(Variant::Nothing()));
   EXPECT_FALSE(IsObject("x"));
 }
 
@@ -312,9 +312,9 @@ TEST(ComparisonTest, DoublesAgainstExactDecimalsOneBitEitherSide) {
     // The nearest double is on either side or equal, the doubles beside it are on their sides.
     const double d = static_cast<double>(n);
     const auto ld = static_cast<long double>(d);
-    ASSERT_TRUE(CompareEqual(d, exact) == (ld == ln) && CompareLess(d, exact) == (ld < ln) &&
-                CompareLess(exact, d) == (ln < ld))
-        << n;
+    ASSERT_EQ(CompareEqual(d, exact), (ld == ln)) << n;
+    ASSERT_EQ(CompareLess(d, exact), (ld < ln)) << n;
+    ASSERT_EQ(CompareLess(exact, d), (ln < ld)) << n;
     ExpectAscending({std::nextafter(d, -1e30), exact, std::nextafter(d, 1e30)});
     // m / 2^k is m * 5^k / 10^k exactly: equal to that Decimal, and one bit away is not.
     const std::uint64_t m = random() % (1u << 20) + 1;

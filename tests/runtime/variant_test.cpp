@@ -6,11 +6,10 @@
 #include <sstream>
 #include <utility>
 
-#include "expect_identical.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
-#include "runtime/error_number.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -41,8 +40,9 @@ TEST(VariantTest, ConstructorsFollowTheLiteralRule) {
               Variant::Null(), vbNull, Variant(), vbEmpty, Variant::Missing(), vbError, Variant::Nothing(),
               vbObject, Variant::Array({1, "a"}), vbArray + vbVariant);
   EXPECT_EQ(Variant(2147483648LL).AsDouble(), 2147483648.0);
-  EXPECT_TRUE(Variant::Missing().IsMissing() && !Variant::Error(5).IsMissing() &&
-              Variant::Nothing().IsNothing());
+  EXPECT_TRUE(Variant::Missing().IsMissing());
+  EXPECT_FALSE(Variant::Error(5).IsMissing());
+  EXPECT_TRUE(Variant::Nothing().IsNothing());
 }
 
 TEST(VariantTest, NullPointersMakeNull) {

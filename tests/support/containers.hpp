@@ -1,4 +1,4 @@
-// Test helpers shared by the container core and sequence tests.
+// Containers the tests build and read.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,29 +6,16 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo::testing {
 
-/// Expects `call` to raise `number`: the library's own errors with the source "Tavrix" and
-/// their text, any other number with the runtime's source and classic text.
-inline void ExpectError(auto&& call, std::int32_t number) {
-  const std::string_view own_text = number == ErrSubscriptOutOfRange ? "Subscript out of range"
-                                    : number == ErrDuplicateValue    ? "Duplicate value not allowed"
-                                    : number == ErrInvalidOperation ? "Operation not valid for this data type"
-                                                                    : "";
-  try {
-    call();
-    ADD_FAILURE() << "no error was raised, expected " << number;
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), number);
-    EXPECT_EQ(error.Source(), own_text.empty() ? "Quenlo" : "Tavrix");
-    EXPECT_EQ(error.Description(), own_text.empty() ? RuntimeErrorText(number) : own_text);
-  }
-}
+using Values = std::vector<Variant>;
 
 /// A container of `kind` (a bounded Array of `bound`) filled through its ordinary adding
 /// operation: AddLast, SetSet's members, Push, or Item(1) on a Variant.
@@ -40,13 +27,18 @@ inline TavrixPtr Make(TavrixKind kind, std::initializer_list<Variant> elements =
   if (kind == KindStack) t->SetStack();
   if (kind == KindQueue) t->SetQueue();
   if (kind == KindNil) t->SetNil();
-  if (kind == KindSet) t->SetSet(std::vector<Variant>(elements));
+  if (kind == KindSet) t->SetSet(Values(elements));
   for (const Variant& element : kind == KindSet ? std::initializer_list<Variant>{} : elements) {
     if (kind == KindStack || kind == KindQueue) t->Push(element);
     if (kind == KindVariant) t->Item(1, element);
     if (kind == KindMap || kind == KindBoundedArray || kind == KindUnboundedArray) t->AddLast(element);
   }
   return t;
+}
+
+/// An unbounded Array of the values.
+inline TavrixPtr ArrayOf(std::initializer_list<Variant> values) {
+  return Make(KindUnboundedArray, values);
 }
 
 /// A Map storing each key, value pair of the arguments in turn through Item.
@@ -57,7 +49,12 @@ inline TavrixPtr MapOf(const auto&... keys_and_values) {
   return map;
 }
 
-using Values = std::vector<Variant>;
+/// A new container read from an object string.
+inline TavrixPtr Read(std::string_view text) {
+  TavrixPtr container = Tavrix::Create();
+  container->SetObjectString(text);
+  return container;
+}
 
 /// The elements Item reads by position (Map, Arrays, Set).
 inline Values ElementsOf(const Tavrix& t) {
@@ -71,11 +68,30 @@ inline Values KeysOf(const Tavrix& map) {
 }
 
 /// Whether an element is stored under `key_text`.
-inline bool HasKey(const Tavrix& t, const std::string& key_text) try {
-  t.Item(key_text);
-  return true;
-} catch (const Error&) {
-  return false;
+inline bool HasKey(const Tavrix& t, const std::string& key_text) {
+  return ErrorNumberOf([&] { t.Item(key_text); }) == 0;
+}
+
+/// What a failed read or import must leave as it was: kind, bound, tag and contents.
+inline std::string State(const Tavrix& container) {
+  return std::to_string(container.Kind()) + " " + std::to_string(container.Bound()) + " " + container.Tag() +
+         " " + container.GetObjectString();
+}
+
+/// A Map {k: 1} tagged "kept": the target of reads that must fail.
+inline TavrixPtr MakeTarget() {
+  TavrixPtr target = MapOf("k", 1);
+  target->Tag("kept");
+  return target;
+}
+
+/// Checks that reading `text` raises `number` and leaves the target unchanged.
+inline void ExpectReadFails(std::int32_t number, std::string_view text) {
+  SCOPED_TRACE(std::string(text));
+  const TavrixPtr target = MakeTarget();
+  const std::string before = State(*target);
+  ExpectError(number, [&] { target->SetObjectString(text); });
+  EXPECT_EQ(State(*target), before);
 }
 
 }  // namespace quenlo::testing
