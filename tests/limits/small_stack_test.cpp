@@ -87,7 +87,7 @@ TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
   for (const TavrixKind kind : kBracketedKinds) {
     SCOPED_TRACE(kind);
     const TavrixPtr deepest = ChainOf(kind, kLimit);
-    const TavrixPtr too_deep = ChainOf(kind, 2000);
+    const TavrixPtr too_deep = ChainOf(kind, kLimit + 1);
     const TavrixPtr read = Tavrix::Create();
     const TavrixPtr refused = Tavrix::Create();
     refused->SetMap();
@@ -101,7 +101,7 @@ TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
       write_error = ErrorOf([&] { (void)too_deep->GetObjectString(); });
       list_error = ErrorOf([&] { (void)too_deep->DebugPrint(); });
       check_error = ErrorOf([&] { (void)too_deep->FindUnreadableValue(); });
-      read_error = ErrorOf([&] { refused->SetObjectString(TextOfChain(kind, 2000)); });
+      read_error = ErrorOf([&] { refused->SetObjectString(TextOfChain(kind, kLimit + 1)); });
     });
     EXPECT_EQ(text, TextOfChain(kind, kLimit));
     EXPECT_EQ(listing, deepest->DebugPrint());  // as on the main thread's large stack
@@ -112,6 +112,8 @@ TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
     EXPECT_EQ(check_error, err::kOutOfStackSpace);
     EXPECT_EQ(read_error, err::kOutOfStackSpace);
     EXPECT_EQ(refused->GetObjectString(), "\\11000\\{}");  // a refused text changes nothing
+    // A refused walk leaves nothing behind: the tree below the top writes as before.
+    EXPECT_EQ((*too_deep->begin()).ObjectAs<Tavrix>()->GetObjectString(), text);
   }
 }
 

@@ -114,9 +114,10 @@ TEST(VariantTest, IdenticalNeedsTheSameTypeAndValue) {
   // Decimals compare by value: 1.5 with scale 1 equals 1.50 with scale 2.
   ExpectStrictlyEqual(true, 5, Variant::Integer(5), text, text, Variant::Null(), Variant::Null(), Variant(a),
                       Variant(a), Variant::Nothing(), Variant::Nothing(), Decimal{15, 0, 1, false},
-                      Decimal{150, 0, 2, false});
+                      Decimal{150, 0, 2, false}, Variant::Array({1, "a"}), Variant::Array({1, "a"}));
   ExpectStrictlyEqual(false, 5, Variant::Long(5), 5, "5", text, text + "a", Variant::Array({1, "b"}),
-                      Variant::Array({1, "c"}), Variant(a), Variant(std::make_shared<Plain>()));
+                      Variant::Array({1, "c"}), Variant::Array({1}), Variant::Array({Variant::Long(1)}),
+                      Variant(a), Variant(std::make_shared<Plain>()));
 }
 
 TEST(VariantTest, DescribesTypeNameAndText) {

@@ -70,23 +70,5 @@ TEST(ObjectStringRoundTrip, TextsThatReadOrFailedBeforeStillDo) {
 }
 
 // A chain of `nested` arrays below a top-level array, the innermost one empty.
-std::string NestedArraysText(int nested) {
-  std::string text = "\\11000\\[";
-  for (int level = 0; level < nested; ++level) text += "\\11000\\[";
-  return text.append(static_cast<std::size_t>(nested) + 1, ']');
-}
-
-TEST(ObjectStringRoundTrip, WritesAndReads1024LevelsAndRefusesDeeperWithError28) {
-  const TavrixPtr top = Read(NestedArraysText(1024));
-  EXPECT_EQ(top->GetObjectString(), NestedArraysText(1024));
-  TavrixPtr innermost = top;
-  while (innermost->Length() > 0) innermost = innermost->Item(1).ObjectAs<Tavrix>();
-  innermost->AddLast(Make(KindUnboundedArray));
-  testing::ExpectError(28, [&] { (void)top->GetObjectString(); });
-  EXPECT_EQ(top->Item(1).ObjectAs<Tavrix>()->GetObjectString(),
-            NestedArraysText(1024));  // nothing left marked
-  testing::ExpectReadFails(28, NestedArraysText(1025));
-}
-
 }  // namespace
 }  // namespace quenlo
