@@ -94,12 +94,9 @@ void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
   }
   // An index such as 0 passes the test above on a full bounded Array but names no element:
   // appending would take the array past its bound.
-  RequireRoomInBoundedArray();
-  AppendArrayElement(std::move(value), CStr(index));
-}
-
-void Tavrix::AppendArrayElement(Variant value, std::string_view key_text) {
-  values_->AppendUnderFreeKey(std::move(value), key_text);
+  RequireRoomInBoundedArray(*this);
+  // Under the index's text, or without a key when another element already carries it.
+  values_->AppendUnderFreeKey(std::move(value), CStr(index));
 }
 
 void Tavrix::StoreMapValue(const Variant& key, const Variant& named, Variant value) {

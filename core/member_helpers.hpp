@@ -8,9 +8,13 @@
 namespace quenlo {
 
 class CalloutGuard;
+class Tavrix;
 
 /// Raises one of the library's own errors (ErrSubscriptOutOfRange, ...) with source "Tavrix".
 [[noreturn]] void Raise(std::int32_t number);
+
+/// Raises ErrSubscriptOutOfRange when a bounded Array already holds Bound elements.
+void RequireRoomInBoundedArray(const Tavrix& array);
 
 /// Whether A = B holds; Null, arrays and failures compare unequal. Never raises.
 bool ValuesEqual(const Variant& A, const Variant& B) noexcept;

@@ -137,28 +137,34 @@ void Tavrix::SetSet(std::span<const Variant> Members) {
 
 // ---- Copying --------------------------------------------------------------------------
 
-void Tavrix::CopyContentsOf(const Tavrix& Data) {
+namespace {
+
+// Makes `target` a one-level copy of `Data`: Kind, Bound and the elements, not Tag.
+void CopyContents(Tavrix& target, const Tavrix& Data) {
+  using detail::access;
   // A Map keeps each value under its key's text; every other kind's copies lose their keys.
-  const bool is_map = Data.kind_ == KindMap;
+  const bool is_map = Data.Kind() == KindMap;
   std::optional<Collection> values;
   std::optional<Collection> keys;
-  if (Data.values_) {
-    values = Data.values_->Copy(is_map);
-    if (is_map && Data.keys_) keys = Data.keys_->Copy(false);
+  if (access::values(Data)) {
+    values = access::values(Data)->Copy(is_map);
+    if (is_map && access::keys(Data)) keys = access::keys(Data)->Copy(false);
   }
-  const TavrixKind kind = Data.kind_;
-  const std::int32_t bound = Data.bound_;
+  const TavrixKind kind = Data.Kind();
+  const std::int32_t bound = Data.Bound();
   // Data may be one of this container's elements: it is read completely before the former
   // elements go.
-  ReplaceStorage(std::move(values), std::move(keys));
-  kind_ = kind;
-  bound_ = bound;
+  access::ReplaceStorage(target, std::move(values), std::move(keys));
+  access::kind(target) = kind;
+  access::bound(target) = bound;
 }
+
+}  // namespace
 
 Variant Tavrix::Become(const TavrixPtr& Data) {
   return TranslateErrors([&] {
     if (!Data) RaiseRuntimeError(err::kObjectNotSet);
-    if (Data.get() != this) CopyContentsOf(*Data);
+    if (Data.get() != this) CopyContents(*this, *Data);
     return Variant();
   });
 }
@@ -166,7 +172,7 @@ Variant Tavrix::Become(const TavrixPtr& Data) {
 TavrixPtr Tavrix::Clone() const {
   return TranslateErrors([&] {
     TavrixPtr copy = Create();
-    copy->CopyContentsOf(*this);
+    CopyContents(*copy, *this);
     return copy;
   });
 }

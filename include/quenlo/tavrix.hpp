@@ -315,8 +315,6 @@ class QUENLO_EXPORT Tavrix final : public Object {
   void StoreArrayValue(const Variant& index, Variant value);
   void StoreMapValue(const Variant& key, const Variant& named, Variant value);
   void StoreVariantValue(const Variant& index, Variant value);
-  // `test` applied to the element stored under the text of `index` as a key.
-  bool TestItemByKeyText(const Variant& index, bool (*test)(const Variant&)) const;
   // Adds the key Data with a Null value, first or last.
   void AddMapKey(const Variant& Data, bool first);
 
@@ -325,20 +323,9 @@ class QUENLO_EXPORT Tavrix final : public Object {
   // Puts new storage in place, then lets the former collections go, so that this container
   // is consistent while its former elements are released.
   void ReplaceStorage(std::optional<Collection> values, std::optional<Collection> keys) noexcept;
-  // Kind, Bound and a one-level copy of the elements of `Data`.
-  void CopyContentsOf(const Tavrix& Data);
   // Adds a Map entry at `position` of both collections, under the key's text; on a failure
   // neither collection is changed.
   void InsertMapEntry(std::int32_t position, const Variant& key, const Variant& named, Variant value);
-  // Appends an array element under `key_text`, or without a key when another element
-  // already carries that key.
-  void AppendArrayElement(Variant value, std::string_view key_text);
-
-  // ---- sequence/ --------------------------------------------------------------------------
-  // Raises ErrSubscriptOutOfRange when a bounded Array already holds Bound elements.
-  void RequireRoomInBoundedArray() const;
-  // Appends to an array under the text of its new position.
-  void AppendAtNextPosition(const Variant& Data);
 
   // Counts every change of kind, bound or elements, so that a member that ran a caller's code
   // (an object's default member) can tell whether that code changed this container. Only the
