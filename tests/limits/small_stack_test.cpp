@@ -12,6 +12,7 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -74,15 +75,6 @@ std::string TextOfChain(TavrixKind kind, int levels) {
   return text;
 }
 
-std::int32_t ErrorOf(const auto& call) {
-  try {
-    call();
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
-
 TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
   for (const TavrixKind kind : kBracketedKinds) {
     SCOPED_TRACE(kind);
@@ -98,10 +90,10 @@ TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
       listing = deepest->DebugPrint();
       finding = deepest->FindUnreadableValue();
       read->SetObjectString(text);
-      write_error = ErrorOf([&] { (void)too_deep->GetObjectString(); });
-      list_error = ErrorOf([&] { (void)too_deep->DebugPrint(); });
-      check_error = ErrorOf([&] { (void)too_deep->FindUnreadableValue(); });
-      read_error = ErrorOf([&] { refused->SetObjectString(TextOfChain(kind, kLimit + 1)); });
+      write_error = testing::ErrorNumberOf([&] { (void)too_deep->GetObjectString(); });
+      list_error = testing::ErrorNumberOf([&] { (void)too_deep->DebugPrint(); });
+      check_error = testing::ErrorNumberOf([&] { (void)too_deep->FindUnreadableValue(); });
+      read_error = testing::ErrorNumberOf([&] { refused->SetObjectString(TextOfChain(kind, kLimit + 1)); });
     });
     EXPECT_EQ(text, TextOfChain(kind, kLimit));
     EXPECT_EQ(listing, deepest->DebugPrint());  // as on the main thread's large stack

@@ -14,6 +14,7 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
+#include "support/containers.hpp"
 #include "support/expect.hpp"
 
 namespace quenlo {
@@ -61,18 +62,7 @@ void ExpectAscending(std::initializer_list<Variant> values) {
   }
 }
 
-// An object whose default member is a given value.
-struct Holder : Object {
-  explicit Holder(Variant value) : value_(std::move(value)) {}
-  std::string_view ClassName() const noexcept override { return "Holder"; }
-  bool HasDefaultMember() const noexcept override { return true; }
-  Variant DefaultMember() const override { return value_; }
-  Variant value_;
-};
-
-Variant Holding(Variant value) {
-  return std::make_shared<Holder>(std::move(value));
-}
+using testing::Holding;
 
 class Bare : public Object {};
 

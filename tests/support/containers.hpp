@@ -5,11 +5,14 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "quenlo/error.hpp"
+#include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
 #include "support/expect.hpp"
 
@@ -34,6 +37,20 @@ inline TavrixPtr Make(TavrixKind kind, std::initializer_list<Variant> elements =
     if (kind == KindMap || kind == KindBoundedArray || kind == KindUnboundedArray) t->AddLast(element);
   }
   return t;
+}
+
+/// An object whose default member reads as a given value.
+struct Holder : Object {
+  explicit Holder(Variant value) : value_(std::move(value)) {}
+  std::string_view ClassName() const noexcept override { return "Holder"; }
+  bool HasDefaultMember() const noexcept override { return true; }
+  Variant DefaultMember() const override { return value_; }
+  Variant value_;
+};
+
+/// A Variant holding a new Holder of `value`.
+inline Variant Holding(Variant value) {
+  return std::make_shared<Holder>(std::move(value));
 }
 
 /// An unbounded Array of the values.

@@ -22,6 +22,17 @@ inline std::int32_t ErrorNumberOf(auto&& call) try {
   return error.Number();
 }
 
+/// The quenlo::Error that `call` raises; a test failure when it raises none.
+inline Error RaisedBy(auto&& call) {
+  try {
+    call();
+  } catch (const Error& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no error was raised";
+  return Error(0, "", "");
+}
+
 /// Expects `call` to raise `number`: the library's own errors with the source "Tavrix" and
 /// their text, any other number with the runtime's source and classic text.
 inline void ExpectError(std::int32_t number, auto&& call) {
