@@ -8,6 +8,7 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "runtime/characters.hpp"
 #include "runtime/translate_errors.hpp"
 
 namespace quenlo {
@@ -137,16 +138,6 @@ const std::array<Member, 41> kMembers{{
      [](Tavrix& t, const Arguments& a) { return Empty([&] { t.Import(a.RequiredString(0)); }); }},
 }};
 
-// Automation names and programmatic identifiers compare without regard to (ASCII) case.
-bool SameName(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 const Member& MemberOf(DispId id) {
   if (id < 0 || static_cast<std::size_t>(id) >= kMembers.size()) RaiseRuntimeError(err::kNotSupported);
   return kMembers[static_cast<std::size_t>(id)];
@@ -197,13 +188,13 @@ Tavrix& ContainerOf(const std::shared_ptr<Object>& target) {
 }  // namespace
 
 std::shared_ptr<Object> CreateObject(std::string_view ProgId) {
-  if (!SameName(ProgId, "Quenlo.Tavrix")) RaiseRuntimeError(err::kCannotCreateObject);
+  if (!EqualsIgnoringCase(ProgId, "Quenlo.Tavrix")) RaiseRuntimeError(err::kCannotCreateObject);
   return Tavrix::Create();
 }
 
 DispId GetIdOfName(std::string_view name) {
   for (std::size_t id = 0; id < kMembers.size(); ++id) {
-    if (SameName(kMembers[id].name, name)) return static_cast<DispId>(id);
+    if (EqualsIgnoringCase(kMembers[id].name, name)) return static_cast<DispId>(id);
   }
   RaiseRuntimeError(err::kNotSupported);
 }

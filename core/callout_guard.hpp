@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/access.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -16,7 +17,7 @@ class CalloutGuard {
  public:
   /// Notes the state of `container`; nothing is paid until a read calls out.
   explicit CalloutGuard(const Tavrix& container) noexcept
-      : container_(container), generation_(container.generation_.load(std::memory_order_relaxed)) {}
+      : container_(container), generation_(detail::access::generation(container)) {}
 
   /// Runs `read`, which may call a caller's code, while the container is kept alive, and
   /// raises 10 when the container changed meanwhile. Whatever `read` works on must be held by
@@ -40,7 +41,7 @@ class CalloutGuard {
 
   /// Raises 10 when the container changed since the guard was made.
   void RequireUnchanged() const {
-    if (container_.generation_.load(std::memory_order_relaxed) != generation_) {
+    if (detail::access::generation(container_) != generation_) {
       RaiseRuntimeError(err::kArrayLocked, "the container was changed by the default member of an object");
     }
   }

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "core/access.hpp"
 #include "core/nested_containers.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -18,6 +19,8 @@
 
 namespace quenlo {
 namespace {
+
+using detail::access;
 
 // Every live container, in a list linked through the containers themselves, newest first, so
 // that joining and leaving touch only the neighbours, which were made about the same time.
@@ -46,7 +49,7 @@ LiveContainers& Live() {
 
 template <class Visit>
 void CycleCollector::ForEachChild(const Tavrix& container, const Visit& visit) {
-  const Collection* const held[] = {&container.values_, container.keys_.get()};
+  const Collection* const held[] = {&access::values(container), access::keys(container)};
   for (const Collection* collection_held : held) {
     if (collection_held == nullptr) continue;
     const Collection& collection = *collection_held;
@@ -59,8 +62,8 @@ void CycleCollector::ForEachChild(const Tavrix& container, const Visit& visit) {
 void CycleCollector::Track(Tavrix& container) noexcept {
   LiveContainers& live = Live();
   const std::lock_guard lock(live.mutex);
-  container.older_ = live.newest;
-  if (Tavrix* const older = Follow(live.newest)) older->newer_ = Link(&container);
+  access::older(container) = live.newest;
+  if (Tavrix* const older = Follow(live.newest)) access::newer(*older) = Link(&container);
   live.newest = Link(&container);
   ++live.count;
 }
@@ -68,12 +71,13 @@ void CycleCollector::Track(Tavrix& container) noexcept {
 void CycleCollector::Untrack(Tavrix& container) noexcept {
   LiveContainers& live = Live();
   const std::lock_guard lock(live.mutex);
-  if (live.newest != Link(&container) && container.newer_ == 0) return;  // never joined
-  if (Tavrix* const older = Follow(container.older_)) older->newer_ = container.newer_;
-  if (Tavrix* const newer = Follow(container.newer_)) {
-    newer->older_ = container.older_;
+  if (live.newest != Link(&container) && access::newer(container) == 0) return;  // never joined
+  if (Tavrix* const older = Follow(access::older(container)))
+    access::newer(*older) = access::newer(container);
+  if (Tavrix* const newer = Follow(access::newer(container))) {
+    access::older(*newer) = access::older(container);
   } else {
-    live.newest = container.older_;
+    live.newest = access::older(container);
   }
   --live.count;
 }
@@ -91,14 +95,15 @@ std::vector<CycleCollector::Unreachable> CycleCollector::FindUnreachable(std::ve
   outside.reserve(live.count);
   generations.reserve(live.count);
   index.reserve(live.count);
-  for (Tavrix* container = Follow(live.newest); container != nullptr; container = Follow(container->older_)) {
+  for (Tavrix* container = Follow(live.newest); container != nullptr;
+       container = Follow(access::older(*container))) {
     // Empty for a container whose last owner is gone and whose destructor waits to leave.
     auto owner = std::static_pointer_cast<Tavrix>(container->weak_from_this().lock());
     if (!owner) continue;
     index.emplace(container, owners.size());
     references.push_back(owner.use_count());
     outside.push_back(owner.use_count() - 1);
-    generations.push_back(container->generation_.load(std::memory_order_relaxed));
+    generations.push_back(access::generation(*container));
     owners.push_back(std::move(owner));
   }
   for (const TavrixPtr& owner : owners) {
@@ -123,7 +128,7 @@ std::vector<CycleCollector::Unreachable> CycleCollector::FindUnreachable(std::ve
 
   // Another thread that changed a container while it was counted may have misled the count.
   for (std::size_t at = 0; at < owners.size(); ++at) {
-    if (owners[at]->generation_.load(std::memory_order_relaxed) != generations[at]) RaiseChangedMeanwhile();
+    if (access::generation(*owners[at]) != generations[at]) RaiseChangedMeanwhile();
   }
   std::vector<Unreachable> unreachable;
   for (std::size_t at = 0; at < owners.size(); ++at) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/callout_guard.hpp"
+#include "core/member_helpers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -41,7 +42,7 @@ bool Tavrix::ValueExists(const Variant& index) const noexcept {
   return PositionIfExists(index).has_value();
 }
 
-bool Tavrix::ValuesEqual(const Variant& A, const Variant& B) noexcept {
+bool ValuesEqual(const Variant& A, const Variant& B) noexcept {
   try {
     if (A.IsObject() && B.IsObject()) return A.AsObject() == B.AsObject();
     return CompareEqual(A, B).value_or(false);
@@ -102,12 +103,9 @@ void Tavrix::StoreArrayValue(const Variant& index, Variant value) {
   }
   // An index such as 0 passes the test above on a full bounded Array but names no element:
   // appending would take the array past its bound.
-  RequireRoomInBoundedArray();
-  AppendArrayElement(std::move(value), CStr(index));
-}
-
-void Tavrix::AppendArrayElement(Variant value, std::string_view key_text) {
-  values_.AppendUnderFreeKey(std::move(value), key_text);
+  RequireRoomInBoundedArray(*this);
+  // Under the index's text, or without a key when another element already carries it.
+  values_.AppendUnderFreeKey(std::move(value), CStr(index));
 }
 
 void Tavrix::StoreMapValue(const Variant& key, const Variant& named, Variant value) {
@@ -195,7 +193,7 @@ bool Tavrix::Exists(const Variant& Data) const noexcept {
   return false;
 }
 
-bool Tavrix::ElementEquals(const Variant& element, const Variant& Data, CalloutGuard& guard) {
+bool ElementEquals(const Variant& element, const Variant& Data, CalloutGuard& guard) {
   // Only an object compared with a plain value is read through its default member.
   if (element.IsObject() == Data.IsObject()) return ValuesEqual(element, Data);
   return guard.Run([held = element, &Data] { return ValuesEqual(held, Data); });

@@ -1,5 +1,6 @@
 // Tavrix: the type predicates. Each reads the element stored under the text of its index as
 // a key, never by position, and tests that element.
+#include "core/access.hpp"
 #include "core/callout_guard.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
@@ -15,70 +16,72 @@ bool HasType(const Variant& value) noexcept {
   return value.Type() == type;
 }
 
-}  // namespace
-
-bool Tavrix::TestItemByKeyText(const Variant& index, bool (*test)(const Variant&)) const {
+// `test` applied to the element of `t` stored under the text of `index` as a key.
+bool TestItemByKeyText(const Tavrix& t, const Variant& index, bool (*test)(const Variant&)) {
   return TranslateErrors([&] {
     // Reading an object index may call out; the guard keeps this container alive meanwhile.
-    CalloutGuard guard(*this);
+    CalloutGuard guard(t);
     const std::string key_text = guard.WithPlain(index, [](const Variant& named) { return CStr(named); });
-    if (kind_ == KindNil) RaiseRuntimeError(err::kObjectNotSet);
-    const auto position = values_.FindKey(key_text);
+    if (t.Kind() == KindNil) RaiseRuntimeError(err::kObjectNotSet);
+    const Collection& values = detail::access::values(t);
+    const auto position = values.FindKey(key_text);
     if (!position) RaiseRuntimeError(err::kInvalidProcedureCall);
-    return test(values_.At(*position));
+    return test(values.At(*position));
   });
 }
 
+}  // namespace
+
 bool Tavrix::IsNumeric(const Variant& index) const {
-  return TestItemByKeyText(index, quenlo::IsNumeric);
+  return TestItemByKeyText(*this, index, quenlo::IsNumeric);
 }
 
 bool Tavrix::IsArray(const Variant& index) const {
-  return TestItemByKeyText(index, quenlo::IsArray);
+  return TestItemByKeyText(*this, index, quenlo::IsArray);
 }
 
 bool Tavrix::IsObject(const Variant& index) const {
-  return TestItemByKeyText(index, quenlo::IsObject);
+  return TestItemByKeyText(*this, index, quenlo::IsObject);
 }
 
 bool Tavrix::IsDate(const Variant& index) const {
-  return TestItemByKeyText(index, quenlo::IsDate);
+  return TestItemByKeyText(*this, index, quenlo::IsDate);
 }
 
 bool Tavrix::IsLong(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbLong>);
+  return TestItemByKeyText(*this, index, HasType<vbLong>);
 }
 
 bool Tavrix::IsBoolean(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbBoolean>);
+  return TestItemByKeyText(*this, index, HasType<vbBoolean>);
 }
 
 bool Tavrix::IsCurrency(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbCurrency>);
+  return TestItemByKeyText(*this, index, HasType<vbCurrency>);
 }
 
 bool Tavrix::IsInteger(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbInteger>);
+  return TestItemByKeyText(*this, index, HasType<vbInteger>);
 }
 
 bool Tavrix::IsString(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbString>);
+  return TestItemByKeyText(*this, index, HasType<vbString>);
 }
 
 bool Tavrix::IsDouble(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbDouble>);
+  return TestItemByKeyText(*this, index, HasType<vbDouble>);
 }
 
 bool Tavrix::IsSingle(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbSingle>);
+  return TestItemByKeyText(*this, index, HasType<vbSingle>);
 }
 
 bool Tavrix::IsNull(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbNull>);
+  return TestItemByKeyText(*this, index, HasType<vbNull>);
 }
 
 bool Tavrix::IsEmpty(const Variant& index) const {
-  return TestItemByKeyText(index, HasType<vbEmpty>);
+  return TestItemByKeyText(*this, index, HasType<vbEmpty>);
 }
 
 }  // namespace quenlo

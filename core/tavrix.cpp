@@ -7,8 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/access.hpp"
 #include "core/callout_guard.hpp"
 #include "core/cycle_collector.hpp"
+#include "core/member_helpers.hpp"
 #include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
@@ -28,6 +30,27 @@ TavrixPtr Tavrix::Create() {
 }
 
 Tavrix::Tavrix(PrivateTag) noexcept {}
+
+namespace {
+
+// Takes the collections of a container that `item` holds the last reference to into `pending`,
+// so that releasing a tree needs no recursion.
+void AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept {
+  ForEachContainerIn(item, [&pending](Tavrix& child, const Variant& holder) {
+    if (!IdentityRegistry::ClaimReferences(holder.AsObject())) return;
+    detail::access::NoteChange(child);
+    std::unique_ptr<Collection>& keys = detail::access::keys(child);
+    try {
+      pending.push_back(std::move(detail::access::values(child)));
+      if (keys) pending.push_back(std::move(*keys));
+    } catch (const std::bad_alloc&) {
+      return;  // this child releases what it still holds
+    }
+    keys.reset();
+  });
+}
+
+}  // namespace
 
 // A nested container dying with its last reference would release its own elements in its
 // destructor, one stack frame per level. Instead every such child hands its collections to
@@ -56,20 +79,6 @@ Tavrix::~Tavrix() {
     pending.pop_back();
     release(collection);
   }
-}
-
-void Tavrix::AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept {
-  ForEachContainerIn(item, [&pending](Tavrix& child, const Variant& holder) {
-    if (!IdentityRegistry::ClaimReferences(holder.AsObject())) return;
-    child.NoteChange();
-    try {
-      pending.push_back(std::move(child.values_));
-      if (child.keys_) pending.push_back(std::move(*child.keys_));
-    } catch (const std::bad_alloc&) {
-      return;  // this child releases what it still holds
-    }
-    child.keys_.reset();
-  });
 }
 
 // ---- Kinds ----------------------------------------------------------------------------
@@ -134,25 +143,31 @@ void Tavrix::SetSet(std::span<const Variant> Members) {
 
 // ---- Copying --------------------------------------------------------------------------
 
-void Tavrix::CopyContentsOf(const Tavrix& Data) {
+namespace {
+
+// Makes `target` a one-level copy of `Data`: Kind, Bound and the elements, not Tag.
+void CopyContents(Tavrix& target, const Tavrix& Data) {
+  using detail::access;
   // A Map keeps each value under its key's text; every other kind's copies lose their keys.
-  const bool is_map = Data.kind_ == KindMap;
-  Collection values = Data.values_.Copy(is_map);
+  const bool is_map = Data.Kind() == KindMap;
+  Collection values = access::values(Data).Copy(is_map);
   std::unique_ptr<Collection> keys;
-  if (is_map && Data.keys_) keys = std::make_unique<Collection>(Data.keys_->Copy(false));
-  const TavrixKind kind = Data.kind_;
-  const std::int32_t bound = Data.bound_;
+  if (is_map && access::keys(Data)) keys = std::make_unique<Collection>(access::keys(Data)->Copy(false));
+  const TavrixKind kind = Data.Kind();
+  const std::int32_t bound = Data.Bound();
   // Data may be one of this container's elements: it is read completely before the former
   // elements go.
-  ReplaceStorage(std::move(values), std::move(keys));
-  kind_ = kind;
-  bound_ = bound;
+  access::ReplaceStorage(target, std::move(values), std::move(keys));
+  access::kind(target) = kind;
+  access::bound(target) = bound;
 }
+
+}  // namespace
 
 Variant Tavrix::Become(const TavrixPtr& Data) {
   return TranslateErrors([&] {
     if (!Data) RaiseRuntimeError(err::kObjectNotSet);
-    if (Data.get() != this) CopyContentsOf(*Data);
+    if (Data.get() != this) CopyContents(*this, *Data);
     return Variant();
   });
 }
@@ -160,7 +175,7 @@ Variant Tavrix::Become(const TavrixPtr& Data) {
 TavrixPtr Tavrix::Clone() const {
   return TranslateErrors([&] {
     TavrixPtr copy = Create();
-    copy->CopyContentsOf(*this);
+    CopyContents(*copy, *this);
     return copy;
   });
 }
@@ -184,7 +199,9 @@ std::string Tavrix::Version() {
   return QUENLO_VERSION_STRING;
 }
 
-std::string_view Tavrix::GetErrorText(std::int32_t number) noexcept {
+namespace {
+
+std::string_view GetErrorText(std::int32_t number) noexcept {
   switch (number) {
     case ErrSubscriptOutOfRange:
       return "Subscript out of range";
@@ -197,7 +214,9 @@ std::string_view Tavrix::GetErrorText(std::int32_t number) noexcept {
   }
 }
 
-void Tavrix::Raise(std::int32_t number) {
+}  // namespace
+
+void Raise(std::int32_t number) {
   throw Error(number, "Tavrix", std::string(GetErrorText(number)));
 }
 

@@ -11,6 +11,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "core/access.hpp"
 #include "core/kind_marks.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
@@ -101,11 +102,11 @@ class TreeWalk {
   }
 
   // What visitors read of a container.
-  static TavrixKind KindOf(const Tavrix& container) noexcept { return container.kind_; }
+  static TavrixKind KindOf(const Tavrix& container) noexcept { return detail::access::kind(container); }
   // Appends the text of the key of a Map's entry at `position`.
   static void AppendKeyText(std::string& out, const Tavrix& map, std::int32_t position) {
-    if (map.keys_) return AppendText(out, map.keys_->At(position));
-    map.values_.AppendKeyText(position, out);
+    if (const Collection* keys = detail::access::keys(map)) return AppendText(out, keys->At(position));
+    detail::access::values(map).AppendKeyText(position, out);
   }
   static std::string KeyText(const Tavrix& map, std::int32_t position) {
     std::string text;
@@ -178,15 +179,16 @@ class TreeWalk {
   // Whether the visitor reads the text of an object to write the key of this element: that runs
   // the object's default member, a caller's code that may change or release the tree.
   static bool KeyCallsOut(const Tavrix& container, std::int32_t position) noexcept {
-    return container.keys_ && container.keys_->At(position).IsObject();
+    const Collection* keys = detail::access::keys(container);
+    return keys != nullptr && keys->At(position).IsObject();
   }
 
   // Keeps every container on the path alive until the walk ends, and notes its state.
   void GuardPath() {
     guarded_.clear();
     for (const Frame& frame : frames_) {
-      guarded_.push_back(Guarded{frame.container->shared_from_this(),
-                                 frame.container->generation_.load(std::memory_order_relaxed)});
+      guarded_.push_back(
+          Guarded{frame.container->shared_from_this(), detail::access::generation(*frame.container)});
     }
   }
 
@@ -195,7 +197,7 @@ class TreeWalk {
   void RequirePathUnchanged() const {
     for (const Guarded& guarded : guarded_) {
       const auto& container = static_cast<const Tavrix&>(*guarded.container);
-      if (container.generation_.load(std::memory_order_relaxed) != guarded.generation) {
+      if (detail::access::generation(container) != guarded.generation) {
         RaiseRuntimeError(err::kArrayLocked, "the tree was changed by the default member of an object");
       }
     }
@@ -212,18 +214,18 @@ class TreeWalk {
   }
 
   static std::int32_t ElementCount(const Tavrix& container) noexcept {
-    switch (container.kind_) {
+    switch (KindOf(container)) {
       case KindNil:
         return 0;
       case KindVariant:
         return 1;
       default:
-        return container.values_.Count();  // none for Nil
+        return detail::access::values(container).Count();
     }
   }
 
   static const Variant& ElementAt(const Tavrix& container, std::int32_t position) {
-    return container.values_.At(position);
+    return detail::access::values(container).At(position);
   }
 
   // Asks for the object of the next element while this one is visited: the objects of a tree lie

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/access.hpp"
 #include "core/kind_marks.hpp"
 #include "core/tree_walk.hpp"
 #include "quenlo/collection.hpp"
@@ -34,7 +35,7 @@ class JsonContainerFiller {
       container->SetArray();
     }
     if (size > 0 && size <= kLargestReservation) {
-      container->values_.Reserve(static_cast<std::int32_t>(size));
+      detail::access::values(*container).Reserve(static_cast<std::int32_t>(size));
     }
     return container;
   }
@@ -42,8 +43,8 @@ class JsonContainerFiller {
   // Adds an element to an Array, or to a Map under `key`: a key given twice keeps its first place
   // and takes the later value.
   static void Add(Tavrix& container, std::string_view key, Variant value) {
-    Collection& values = container.values_;
-    if (container.kind_ != KindMap) return values.Append(std::move(value));
+    Collection& values = detail::access::values(container);
+    if (detail::access::kind(container) != KindMap) return values.Append(std::move(value));
     try {
       values.Append(Variant(), key);
     } catch (const Error& error) {

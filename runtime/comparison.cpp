@@ -1,4 +1,5 @@
 // The runtime's comparison of two values, and reading an object through its default member.
+#include <compare>
 #include <cstring>
 
 #include "quenlo/conversion.hpp"
@@ -23,74 +24,45 @@ struct Operand {
 };
 
 Operand OperandOf(const Variant& value) {
-  switch (value.Type()) {
-    case vbEmpty:
-      return Operand{Operand::Kind::kEmpty, {}, {}, 0};
-    case vbString:
-      return Operand{Operand::Kind::kText, value.AsString(), {}, 0};
-    case vbInteger:
-      return Operand{Operand::Kind::kExact, {}, ExactFromInteger(value.AsInteger()), 0};
-    case vbLong:
-      return Operand{Operand::Kind::kExact, {}, ExactFromInteger(value.AsLong()), 0};
-    case vbByte:
-      return Operand{Operand::Kind::kExact, {}, ExactFromInteger(value.AsByte()), 0};
-    case vbBoolean:
-      return Operand{Operand::Kind::kExact, {}, ExactFromInteger(value.AsBoolean() ? -1 : 0), 0};
-    case vbCurrency:
-      return Operand{Operand::Kind::kExact, {}, ExactFromCurrency(value.AsCurrency()), 0};
-    case vbDecimal:
-      return Operand{Operand::Kind::kExact, {}, ExactFromDecimal(value.AsDecimal()), 0};
-    case vbSingle:
-      return Operand{Operand::Kind::kFloating, {}, {}, value.AsSingle()};
-    case vbDouble:
-      return Operand{Operand::Kind::kFloating, {}, {}, value.AsDouble()};
-    case vbDate:
-      return Operand{Operand::Kind::kFloating, {}, {}, value.AsDate().serial};
-    default:
-      RaiseRuntimeError(err::kTypeMismatch);  // Error values
-  }
+  if (value.IsEmpty()) return Operand{Operand::Kind::kEmpty, {}, {}, 0};
+  if (value.Type() == vbString) return Operand{Operand::Kind::kText, value.AsString(), {}, 0};
+  if (const auto exact = ExactOf(value)) return Operand{Operand::Kind::kExact, {}, *exact, 0};
+  if (const auto floating = FloatingOf(value)) return Operand{Operand::Kind::kFloating, {}, {}, *floating};
+  RaiseRuntimeError(err::kTypeMismatch);  // Error values
 }
 
-int CompareTexts(std::string_view a, std::string_view b) noexcept {
-  const int order = a.compare(b);  // char_traits<char> compares as unsigned bytes
-  return order < 0 ? -1 : (order > 0 ? 1 : 0);
-}
-
-int CompareNumbers(const Operand& a, const Operand& b) noexcept {
+std::partial_ordering CompareNumbers(const Operand& a, const Operand& b) noexcept {
   using Kind = Operand::Kind;
-  if (a.kind == Kind::kFloating && b.kind == Kind::kFloating) {
-    if (a.floating < b.floating) return -1;
-    if (a.floating > b.floating) return 1;
-    return a.floating == b.floating ? 0 : kUnordered;
-  }
+  if (a.kind == Kind::kFloating && b.kind == Kind::kFloating) return a.floating <=> b.floating;
   if (a.kind == Kind::kFloating) return CompareDoubleWithExact(a.floating, b.exact);
-  if (b.kind == Kind::kFloating) {
-    const int order = CompareDoubleWithExact(b.floating, a.exact);
-    return order == kUnordered ? order : -order;
-  }
+  if (b.kind == Kind::kFloating) return 0 <=> CompareDoubleWithExact(b.floating, a.exact);
   return CompareExact(a.exact, b.exact);
 }
 
-// -1, 0, 1, or kUnordered (a NaN); Empty takes the kind of the other side.
-int ComparePlain(const Variant& left, const Variant& right) {
+// Empty takes the kind of the other side; unordered for a NaN.
+std::partial_ordering ComparePlain(const Variant& left, const Variant& right) {
   using Kind = Operand::Kind;
   Operand a = OperandOf(left);
   Operand b = OperandOf(right);
-  if (a.kind == Kind::kEmpty && b.kind == Kind::kEmpty) return 0;
+  if (a.kind == Kind::kEmpty && b.kind == Kind::kEmpty) return std::partial_ordering::equivalent;
   if (a.kind == Kind::kEmpty) a.kind = b.kind == Kind::kText ? Kind::kText : Kind::kExact;
   if (b.kind == Kind::kEmpty) b.kind = a.kind == Kind::kText ? Kind::kText : Kind::kExact;
-  if (a.kind == Kind::kText && b.kind == Kind::kText) return CompareTexts(a.text, b.text);
-  if (a.kind == Kind::kText) return 1;  // a number is less than any text
-  if (b.kind == Kind::kText) return -1;
+  // char_traits<char> compares as unsigned bytes; a number is less than any text.
+  if (a.kind == Kind::kText && b.kind == Kind::kText) return a.text.compare(b.text) <=> 0;
+  if (a.kind == Kind::kText) return std::partial_ordering::greater;
+  if (b.kind == Kind::kText) return std::partial_ordering::less;
   return CompareNumbers(a, b);
 }
 
 // The order of two values; nothing when a side is Null. Two objects are equal only when they
 // are the same object (for_equality), else they are read through their default members.
-std::optional<int> Order(const Variant& a, const Variant& b, bool for_equality) {
+std::optional<std::partial_ordering> Order(const Variant& a, const Variant& b, bool for_equality) {
   if (a.IsArray() || b.IsArray()) RaiseRuntimeError(err::kTypeMismatch);
   if (a.IsNull() || b.IsNull()) return std::nullopt;
-  if (a.IsObject() && b.IsObject() && for_equality) return a.AsObject() == b.AsObject() ? 0 : kUnordered;
+  if (a.IsObject() && b.IsObject() && for_equality) {
+    return a.AsObject() == b.AsObject() ? std::partial_ordering::equivalent
+                                        : std::partial_ordering::unordered;
+  }
   if (a.IsObject() || b.IsObject()) return Order(DefaultValue(a), DefaultValue(b), for_equality);
   return ComparePlain(a, b);
 }
@@ -106,13 +78,13 @@ std::optional<bool> CompareEqual(const Variant& a, const Variant& b) {
 std::optional<bool> CompareLess(const Variant& a, const Variant& b) {
   const auto order = Order(a, b, false);
   if (!order) return std::nullopt;
-  return *order == -1;
+  return *order < 0;
 }
 
 std::optional<bool> CompareLessEqual(const Variant& a, const Variant& b) {
   const auto order = Order(a, b, false);
   if (!order) return std::nullopt;
-  return *order == -1 || *order == 0;
+  return *order <= 0;
 }
 
 bool operator==(const Variant& a, const Variant& b) noexcept {

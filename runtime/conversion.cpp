@@ -11,6 +11,7 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
+#include "runtime/characters.hpp"
 #include "runtime/date_text.hpp"
 #include "runtime/number_text.hpp"
 #include "runtime/translate_errors.hpp"
@@ -73,42 +74,6 @@ const Variant& ConvertibleValue(const Variant& value, Variant& holder) {
   return *plain;
 }
 
-// Values held as exact numbers: integers, Boolean (True is -1), Currency, Decimal, Empty.
-std::optional<ExactNumber> ExactOf(const Variant& value) noexcept {
-  switch (value.Type()) {
-    case vbEmpty:
-      return ExactNumber{};
-    case vbInteger:
-      return ExactFromInteger(value.AsInteger());
-    case vbLong:
-      return ExactFromInteger(value.AsLong());
-    case vbByte:
-      return ExactFromInteger(value.AsByte());
-    case vbBoolean:
-      return ExactFromInteger(value.AsBoolean() ? -1 : 0);
-    case vbCurrency:
-      return ExactFromCurrency(value.AsCurrency());
-    case vbDecimal:
-      return ExactFromDecimal(value.AsDecimal());
-    default:
-      return std::nullopt;
-  }
-}
-
-// Values held as binary floating point: Single, Double and Date (its serial).
-std::optional<double> FloatingOf(const Variant& value) noexcept {
-  switch (value.Type()) {
-    case vbSingle:
-      return value.AsSingle();
-    case vbDouble:
-      return value.AsDouble();
-    case vbDate:
-      return value.AsDate().serial;
-    default:
-      return std::nullopt;
-  }
-}
-
 // An exact number rounded half to even to an integer in min..max, else Overflow.
 std::int64_t RoundExact(const ExactNumber& x, std::int64_t min, std::int64_t max) {
   const UInt128 whole = DivideRoundingHalfEven(x.magnitude, PowerOfTen(x.scale));
@@ -150,19 +115,6 @@ auto FromFloatingText(const Variant& value, double floating, Convert convert) {
 
 bool BooleanFromNumber(const NumberText& number) {
   return DoubleFromNumber(number) != 0;
-}
-
-bool EqualsIgnoringCase(std::string_view text, std::string_view lower) noexcept {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + ('a' - 'A')) : text[i];
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
-bool IsContinuation(unsigned char byte) noexcept {
-  return (byte & 0xC0) == 0x80;
 }
 
 }  // namespace
@@ -302,29 +254,7 @@ std::string CStr(const Variant& value) {
 }
 
 std::size_t FirstCharacterSize(std::string_view text) noexcept {
-  if (text.empty()) return 0;
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t size = 1;
-  unsigned char second_min = 0x80;
-  unsigned char second_max = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    size = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    size = 3;
-    if (lead == 0xE0) second_min = 0xA0;  // no overlong forms
-    if (lead == 0xED) second_max = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    size = 4;
-    if (lead == 0xF0) second_min = 0x90;
-    if (lead == 0xF4) second_max = 0x8F;  // nothing above U+10FFFF
-  }
-  if (size == 1 || text.size() < size) return 1;
-  const auto second = static_cast<unsigned char>(text[1]);
-  if (second < second_min || second > second_max) return 1;
-  for (std::size_t i = 2; i < size; ++i) {
-    if (!IsContinuation(static_cast<unsigned char>(text[i]))) return 1;
-  }
-  return size;
+  return text.empty() ? 0 : DecodeUtf8(text).size;
 }
 
 std::int32_t CharacterCount(std::string_view text) noexcept {

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "quenlo/error.hpp"
+#include "runtime/characters.hpp"
 #include "runtime/number_text.hpp"
 
 namespace quenlo {
@@ -95,11 +96,10 @@ class DateScanner {
   // "AM" or "PM" in any case: 0 for AM, 12 for PM, -1 for neither.
   int Meridiem() noexcept {
     if (text_.size() - pos_ < 2) return -1;
-    const char first = static_cast<char>(text_[pos_] | 0x20);
-    const char second = static_cast<char>(text_[pos_ + 1] | 0x20);
-    if (second != 'm' || (first != 'a' && first != 'p')) return -1;
-    pos_ += 2;
-    return first == 'a' ? 0 : 12;
+    const std::string_view marker = text_.substr(pos_, 2);
+    const int hours = EqualsIgnoringCase(marker, "am") ? 0 : EqualsIgnoringCase(marker, "pm") ? 12 : -1;
+    if (hours >= 0) pos_ += 2;
+    return hours;
   }
 
  private:

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "quenlo/error.hpp"
+#include "runtime/characters.hpp"
 #include "runtime/translate_errors.hpp"
 
 namespace quenlo {
@@ -105,40 +106,6 @@ std::size_t Utf8SizeOf(std::string_view bytes) noexcept {
     size += kUtf8OfHighByte[static_cast<unsigned char>(bytes[at]) - 0x80].size - 1;
   }
   return size;
-}
-
-// Decodes the UTF-8 sequence at `at`; an invalid sequence is one byte long and has no code point.
-struct Decoded {
-  std::size_t size;
-  bool valid;
-  char32_t code_point;
-};
-
-Decoded DecodeUtf8(std::string_view text, std::size_t at) noexcept {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  if (lead < 0x80) return {1, true, lead};
-  std::size_t size = 0;
-  char32_t code_point = 0;
-  char32_t minimum = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    size = 2, code_point = lead & 0x1Fu, minimum = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    size = 3, code_point = lead & 0x0Fu, minimum = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    size = 4, code_point = lead & 0x07u, minimum = 0x10000;
-  } else {
-    return {1, false, 0};
-  }
-  if (at + size > text.size()) return {1, false, 0};
-  for (std::size_t index = 1; index < size; ++index) {
-    const auto next = static_cast<unsigned char>(text[at + index]);
-    if ((next & 0xC0) != 0x80) return {1, false, 0};
-    code_point = (code_point << 6) | (next & 0x3Fu);
-  }
-  if (code_point < minimum || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-    return {1, false, 0};
-  }
-  return {size, true, code_point};
 }
 
 // The runtime error number of a failed file operation.
@@ -390,7 +357,7 @@ std::string Utf8ToWindows1252(std::string_view text) {
       out += run;
       at += run;
       if (at == text.size()) break;
-      const Decoded decoded = DecodeUtf8(text, at);
+      const Utf8Character decoded = DecodeUtf8(text.substr(at));
       *out++ = decoded.valid ? ByteOfCodePoint(decoded.code_point) : '?';
       at += decoded.size;
     }

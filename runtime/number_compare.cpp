@@ -100,21 +100,55 @@ ExactNumber ExactFromDecimal(const Decimal& value) noexcept {
   return ExactNumber{(UInt128{value.hi} << 64) | value.lo, value.scale, value.negative};
 }
 
-int CompareExact(const ExactNumber& a, const ExactNumber& b) noexcept {
+std::strong_ordering CompareExact(const ExactNumber& a, const ExactNumber& b) noexcept {
   const int sign_a = SignOf(a);
   const int sign_b = SignOf(b);
-  if (sign_a != sign_b || sign_a == 0) return sign_a < sign_b ? -1 : (sign_a > sign_b ? 1 : 0);
+  if (sign_a != sign_b || sign_a == 0) return sign_a <=> sign_b;
   const int order = a.scale <= b.scale ? CompareScaled(a.magnitude, b.scale - a.scale, b.magnitude)
                                        : -CompareScaled(b.magnitude, a.scale - b.scale, a.magnitude);
-  return sign_a * order;
+  return sign_a * order <=> 0;
 }
 
-int CompareDoubleWithExact(double d, const ExactNumber& x) noexcept {
-  if (std::isnan(d)) return kUnordered;
+std::partial_ordering CompareDoubleWithExact(double d, const ExactNumber& x) noexcept {
+  if (std::isnan(d)) return std::partial_ordering::unordered;
   const int sign_d = d > 0 ? 1 : (d < 0 ? -1 : 0);
   const int sign_x = SignOf(x);
-  if (sign_d != sign_x || sign_d == 0) return sign_d < sign_x ? -1 : (sign_d > sign_x ? 1 : 0);
-  return sign_d * CompareDoubleMagnitude(std::fabs(d), x.magnitude, x.scale);
+  if (sign_d != sign_x || sign_d == 0) return sign_d <=> sign_x;
+  return sign_d * CompareDoubleMagnitude(std::fabs(d), x.magnitude, x.scale) <=> 0;
+}
+
+std::optional<ExactNumber> ExactOf(const Variant& value) noexcept {
+  switch (value.Type()) {
+    case vbEmpty:
+      return ExactNumber{};
+    case vbInteger:
+      return ExactFromInteger(value.AsInteger());
+    case vbLong:
+      return ExactFromInteger(value.AsLong());
+    case vbByte:
+      return ExactFromInteger(value.AsByte());
+    case vbBoolean:
+      return ExactFromInteger(value.AsBoolean() ? -1 : 0);
+    case vbCurrency:
+      return ExactFromCurrency(value.AsCurrency());
+    case vbDecimal:
+      return ExactFromDecimal(value.AsDecimal());
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<double> FloatingOf(const Variant& value) noexcept {
+  switch (value.Type()) {
+    case vbSingle:
+      return value.AsSingle();
+    case vbDouble:
+      return value.AsDouble();
+    case vbDate:
+      return value.AsDate().serial;
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace quenlo

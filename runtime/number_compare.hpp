@@ -2,7 +2,9 @@
 // with doubles.
 #pragma once
 
+#include <compare>
 #include <cstdint>
+#include <optional>
 
 #include "quenlo/variant.hpp"
 
@@ -28,12 +30,15 @@ UInt128 PowerOfTen(int exponent) noexcept;
 /// value / divisor rounded half to even.
 UInt128 DivideRoundingHalfEven(UInt128 value, UInt128 divisor) noexcept;
 
-/// -1, 0 or 1 as a is less than, equal to or greater than b.
-int CompareExact(const ExactNumber& a, const ExactNumber& b) noexcept;
+std::strong_ordering CompareExact(const ExactNumber& a, const ExactNumber& b) noexcept;
 
-/// -1, 0 or 1 as d is less than, equal to or greater than x; 2 when d is NaN.
-int CompareDoubleWithExact(double d, const ExactNumber& x) noexcept;
+/// The order of d and x; unordered when d is NaN.
+std::partial_ordering CompareDoubleWithExact(double d, const ExactNumber& x) noexcept;
 
-inline constexpr int kUnordered = 2;
+/// A value held as an exact number: integers, Boolean (True is -1), Currency, Decimal, Empty.
+std::optional<ExactNumber> ExactOf(const Variant& value) noexcept;
+
+/// A value held as binary floating point: Single, Double and Date (its serial).
+std::optional<double> FloatingOf(const Variant& value) noexcept;
 
 }  // namespace quenlo

@@ -1,22 +1,31 @@
 // Tavrix: AddLast, AddFirst and Insert.
 #include <limits>
 
+#include "core/access.hpp"
 #include "core/callout_guard.hpp"
+#include "core/member_helpers.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
-void Tavrix::RequireRoomInBoundedArray() const {
-  if (kind_ == KindBoundedArray && values_.Count() >= bound_) Raise(ErrSubscriptOutOfRange);
+void RequireRoomInBoundedArray(const Tavrix& array) {
+  if (array.Kind() == KindBoundedArray && detail::access::values(array).Count() >= array.Bound()) {
+    Raise(ErrSubscriptOutOfRange);
+  }
 }
 
-void Tavrix::AppendAtNextPosition(const Variant& Data) {
-  const std::int32_t count = values_.Count();
+namespace {
+
+// Appends to an array's values under the text of the new position.
+void AppendAtNextPosition(Collection& values, const Variant& Data) {
+  const std::int32_t count = values.Count();
   if (count == std::numeric_limits<std::int32_t>::max()) RaiseRuntimeError(err::kOverflow);
-  values_.AppendUnderFreeKey(Data, count + 1);  // without a key when "count + 1" is taken
+  values.AppendUnderFreeKey(Data, count + 1);  // without a key when "count + 1" is taken
 }
+
+}  // namespace
 
 void Tavrix::AddMapKey(const Variant& Data, bool first) {
   CalloutGuard guard(*this);
@@ -34,8 +43,8 @@ Variant Tavrix::AddLast(const Variant& Data) {
     if (kind_ == KindMap) {
       AddMapKey(Data, false);
     } else {
-      RequireRoomInBoundedArray();
-      AppendAtNextPosition(Data);
+      RequireRoomInBoundedArray(*this);
+      AppendAtNextPosition(values_, Data);
     }
     return Variant();
   });
@@ -48,9 +57,9 @@ Variant Tavrix::AddFirst(const Variant& Data) {
     if (kind_ == KindMap) {
       AddMapKey(Data, true);
     } else {
-      RequireRoomInBoundedArray();
+      RequireRoomInBoundedArray(*this);
       if (values_.Count() == 0) {
-        AppendAtNextPosition(Data);
+        AppendAtNextPosition(values_, Data);
       } else {
         values_.InsertAt(1, Data);
       }
@@ -62,7 +71,7 @@ Variant Tavrix::AddFirst(const Variant& Data) {
 void Tavrix::Insert(const Variant& index, const Variant& Data) {
   TranslateErrors([&] {
     RequireKind(IsArrayKind());
-    RequireRoomInBoundedArray();
+    RequireRoomInBoundedArray(*this);
     NoteChange();
     CalloutGuard guard(*this);
     guard.WithPlain(index, [&](const Variant& named) { values_.InsertAt(values_.PositionOf(named), Data); });

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "core/callout_guard.hpp"
+#include "core/member_helpers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"

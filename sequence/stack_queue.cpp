@@ -1,4 +1,5 @@
 // Tavrix: Push and Pop. Position 1 of a Stack or a Queue is always the next element to leave.
+#include "core/member_helpers.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/translate_errors.hpp"

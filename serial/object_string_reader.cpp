@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/access.hpp"
 #include "core/kind_marks.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
@@ -396,18 +397,19 @@ class ObjectStringReader {
     }
     TavrixPtr result = Tavrix::Create();
     if (text.substr(body) == "nil") {
-      result->kind_ = KindNil;
+      detail::access::kind(*result) = KindNil;
       return result;
     }
-    result->values_.Append(ReadWholeValue(place, body));
+    detail::access::values(*result).Append(ReadWholeValue(place, body));
     return result;
   }
 
   // Makes `target` what Become would make it with the container read.
   static void MoveInto(Tavrix& target, Tavrix& read) noexcept {
-    target.ReplaceStorage(std::move(read.values_), std::move(read.keys_));
-    target.kind_ = read.kind_;
-    target.bound_ = read.bound_;
+    using detail::access;
+    access::ReplaceStorage(target, std::move(access::values(read)), std::move(access::keys(read)));
+    access::kind(target) = access::kind(read);
+    access::bound(target) = access::bound(read);
   }
 
  private:
@@ -478,14 +480,15 @@ class ObjectStringReader {
   // Starts a frame for the level opened by `mark` whose first token is `begin`.
   void Enter(char mark, std::size_t begin, Level level) {
     TavrixPtr container = Tavrix::Create();
-    container->kind_ = KindOfOpening(std::string_view(&mark, 1));
-    const bool is_map = container->kind_ == KindMap;
+    TavrixKind& kind = detail::access::kind(*container);
+    kind = KindOfOpening(std::string_view(&mark, 1));
+    const bool is_map = kind == KindMap;
     std::string_view close;  // a Map passes over "}" by its own test
     if (!is_map) {
-      container->bound_ = container->kind_ == KindUnboundedArray ? -1 : 0;
+      detail::access::bound(*container) = kind == KindUnboundedArray ? -1 : 0;
       close = GetCloseBracket(std::string_view(&mark, 1));
     }
-    Collection* values = &container->values_;
+    Collection* values = &detail::access::values(*container);
     const std::size_t at = Skip(level, begin);
     const std::int32_t expected = ExpectedCount(level, at);
     values->Reserve(expected);
@@ -627,7 +630,7 @@ class ObjectStringReader {
     for (std::size_t index = first; index <= last; ++index) text += tokens_.Text(index);
     TavrixPtr child = Tavrix::Create();
     try {
-      child->values_.Append(DecodeElement(text));
+      detail::access::values(*child).Append(DecodeElement(text));
     } catch (const Error& error) {
       Fail(error, first, tokens_.Offset(first), DecodeFailure(error, text));
     }

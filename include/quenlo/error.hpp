@@ -16,9 +16,12 @@ namespace quenlo {
 /// a value that was refused. what() joins the description and the context.
 class QUENLO_EXPORT Error : public std::runtime_error {
  public:
+  /// An error as the library raises it; what() is made from `description` and `context`.
   Error(std::int32_t number, std::string source, std::string description, std::string context = {});
 
+  /// The error number: a runtime number of quenlo::err or one of the library's own.
   std::int32_t Number() const noexcept { return number_; }
+  /// "Quenlo" for runtime errors, "Tavrix" for the library's own.
   const std::string& Source() const noexcept { return source_; }
   /// The classic text of the error number.
   const std::string& Description() const noexcept { return description_; }
@@ -34,6 +37,8 @@ class QUENLO_EXPORT Error : public std::runtime_error {
 
 /// The classic runtime error numbers. Runtime errors carry the source "Quenlo".
 namespace err {
+/// A runtime error number, as Error::Number() reports it; RuntimeErrorText gives its text.
+/// @{
 inline constexpr std::int32_t kInvalidProcedureCall = 5;
 inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kOutOfMemory = 7;
@@ -56,6 +61,7 @@ inline constexpr std::int32_t kNotSupported = 438;
 inline constexpr std::int32_t kArgumentNotOptional = 449;
 inline constexpr std::int32_t kWrongArgumentCount = 450;
 inline constexpr std::int32_t kDuplicateKey = 457;
+/// @}
 }  // namespace err
 
 /// The source text of runtime errors.

@@ -19,23 +19,34 @@
 
 namespace quenlo {
 
+/// An input iterator over a container's elements, as Tavrix::begin() gives them. It holds its
+/// container; reading or advancing it raises 10 once the container's kind or element count
+/// changed since the iteration began.
 class QUENLO_EXPORT Tavrix::ConstIterator {
  public:
+  /// The standard iterator types.
+  /// @{
   using iterator_category = std::input_iterator_tag;
   using value_type = Variant;
   using difference_type = std::ptrdiff_t;
   using reference = const Variant&;
   using pointer = void;
+  /// @}
 
   ConstIterator() = default;
 
+  /// The element; valid until the iterator is advanced.
   const Variant& operator*() const;
+  /// Moves to the next element.
+  /// @{
   ConstIterator& operator++();
   ConstIterator operator++(int) {
     ConstIterator before = *this;
     ++*this;
     return before;
   }
+  /// @}
+  /// Whether both stand at the same position.
   friend bool operator==(const ConstIterator& a, const ConstIterator& b) noexcept {
     return a.position_ == b.position_;
   }
@@ -46,7 +57,7 @@ class QUENLO_EXPORT Tavrix::ConstIterator {
       : owner_(std::move(owner)),
         position_(position),
         count_(count),
-        kind_(owner_ ? owner_->kind_ : KindNil) {}
+        kind_(owner_ ? owner_->Kind() : KindNil) {}
   // Raises 10 when the container's kind or element count is no longer what it was.
   void RequireUnchanged() const;
 
@@ -59,22 +70,30 @@ class QUENLO_EXPORT Tavrix::ConstIterator {
 
 /// A Map entry as Items() gives it.
 struct KeyValue {
-  Variant key;
-  Variant value;
+  Variant key;    ///< The key as it was given.
+  Variant value;  ///< The value stored under it.
 };
 
+/// A Map's entries, as Tavrix::Items() gives them: for (const auto& [key, value] : t->Items()).
 class QUENLO_EXPORT Tavrix::ItemsView {
  public:
+  /// An input iterator over the entries; raises as ConstIterator does.
   class Iterator {
    public:
+    /// The standard iterator types.
+    /// @{
     using iterator_category = std::input_iterator_tag;
     using value_type = KeyValue;
     using difference_type = std::ptrdiff_t;
     using reference = const KeyValue&;
     using pointer = void;
+    /// @}
 
     Iterator() = default;
+    /// The entry; valid until the iterator is advanced.
     const KeyValue& operator*() const;
+    /// Moves to the next entry.
+    /// @{
     Iterator& operator++() {
       ++elements_;
       return *this;
@@ -84,6 +103,8 @@ class QUENLO_EXPORT Tavrix::ItemsView {
       ++elements_;
       return before;
     }
+    /// @}
+    /// Whether both stand at the same entry.
     friend bool operator==(const Iterator& a, const Iterator& b) noexcept {
       return a.elements_ == b.elements_;
     }
@@ -95,8 +116,11 @@ class QUENLO_EXPORT Tavrix::ItemsView {
     mutable KeyValue current_;  // the entry read last
   };
 
+  /// The first entry and the end of the entries.
+  /// @{
   Iterator begin() const { return Iterator(map_->begin()); }
   Iterator end() const { return Iterator(map_->end()); }
+  /// @}
 
  private:
   friend class Tavrix;

@@ -42,6 +42,7 @@ class QUENLO_EXPORT IdentityRegistry {
  public:
   /// The identity of an object (0 for a null pointer), assigned on first request.
   static std::int32_t IdentityOf(const Object* object);
+  /// @copydoc IdentityOf(const Object*)
   static std::int32_t IdentityOf(const std::shared_ptr<Object>& object) { return IdentityOf(object.get()); }
 
   /// The live object an identity names: nullptr for 0; error 5 for any number that names no

@@ -39,7 +39,9 @@ inline constexpr std::int32_t ErrDuplicateValue = -2147206503;       // object-e
 inline constexpr std::int32_t ErrInvalidOperation = 15011;
 
 class Tavrix;
-class CalloutGuard;
+namespace detail {
+class access;
+}
 using TavrixPtr = std::shared_ptr<Tavrix>;
 
 /// A dynamic data container: a Map, a bounded or unbounded Array, a single Variant value, Nil,
@@ -52,14 +54,18 @@ class QUENLO_EXPORT Tavrix final : public Object {
  public:
   /// A new container: kind Variant, holding no value.
   static TavrixPtr Create();
+  /// For Create() alone (std::make_shared needs a public constructor).
   explicit Tavrix(PrivateTag) noexcept;
   ~Tavrix() override;
 
   // ---- Kinds, copying, version and tag (core/) --------------------------------------
 
-  /// A text the caller keeps with the container; empty at first, and never written to text.
+  /// A free text the caller may attach; the object string, Clone and Become leave it out.
+  /// Setting it may raise 7 (out of memory).
+  /// @{
   const std::string& Tag() const noexcept;
   void Tag(std::string value);
+  /// @}
 
   /// A new container that is a one-level copy of this one.
   TavrixPtr Clone() const;
@@ -67,7 +73,9 @@ class QUENLO_EXPORT Tavrix final : public Object {
   /// Returns Empty. Raises 91 when Data is nothing.
   Variant Become(const TavrixPtr& Data);
 
+  /// An empty Map, its keys unique and kept in the order they came.
   void SetMap();
+  /// A container of a single value, Empty until one is stored at position 1.
   void SetVariant();
   /// An array of at most UpperBound elements, or without limit for a negative UpperBound.
   void SetArray(const Variant& UpperBound = -1);
@@ -75,6 +83,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
   void SetSet(std::span<const Variant> Members);
   // clang-format 14 cannot lay out a requires clause.
   // clang-format off
+  /// A Set holding the given members, in order: t->SetSet(1, "two", 3.0).
   template <class... Members>
     requires(std::constructible_from<Variant, Members> && ...)
   void SetSet(Members&&... members) {
@@ -82,8 +91,11 @@ class QUENLO_EXPORT Tavrix final : public Object {
     const Variant list[] = {Variant(), Variant(std::forward<Members>(members))...};
     SetSet(std::span<const Variant>(list).subspan(1));
   }
+  /// An empty Stack: Pop takes the element pushed last.
   void SetStack();
+  /// An empty Queue: Pop takes the element pushed first.
   void SetQueue();
+  /// Nil: no storage and no elements.
   void SetNil();
 
   /// The library's version, QUENLO_VERSION_STRING of quenlo/version.hpp.
@@ -110,22 +122,32 @@ class QUENLO_EXPORT Tavrix final : public Object {
   /// that failed in Context(), as `["a"]["b"]`.
   class QUENLO_EXPORT ItemRef {
    public:
+    /// A second reference to the same element.
     ItemRef(const ItemRef&) = default;
     /// Stores into the element; assigning one reference to another stores the value it reads.
+    /// @{
     ItemRef& operator=(Variant value);
     ItemRef& operator=(const ItemRef& other) { return *this = other.Get(); }
+    /// @}
     ~ItemRef() = default;
 
+    /// The element's value, as Item reads it.
+    /// @{
     operator Variant() const { return Get(); }
     Variant Get() const;
+    /// @}
     /// The element of the container this element holds: 91 for Nothing, 424 for a value that
     /// is not a container.
     ItemRef operator[](Variant index) const;
     /// Iteration over the container this element holds, raising as operator[] does.
+    /// @{
     ConstIterator begin() const;
     ConstIterator end() const;
     ItemsView Items() const;
+    /// @}
 
+    /// The element's value converted as Variant::get<T>() converts, raising what it raises.
+    /// @{
     template <class T>
     T get() const {
       return Get().template get<T>();
@@ -134,6 +156,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
     T As() const {
       return get<T>();
     }
+    /// @}
     /// Nothing also when the element is not there.
     template <class T>
     std::optional<T> TryGet() const noexcept {
@@ -146,6 +169,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
     /// The path of this element from the container it was first taken from: `["a"][2]`.
     std::string Path() const;
 
+    /// Whether the element's value equals b as Variant's == compares; false when it cannot be read.
     friend bool operator==(const ItemRef& a, const Variant& b) noexcept;
 
    private:
@@ -160,16 +184,22 @@ class QUENLO_EXPORT Tavrix final : public Object {
     Variant index_;
     std::string parent_path_;  // the steps that led to owner_; empty for the first
   };
+  /// The element at a position or key: a reference on a mutable container, its value (as
+  /// Item reads it) on a const one.
+  /// @{
   ItemRef operator[](Variant index);
   Variant operator[](const Variant& index) const { return Item(index); }
+  /// @}
 
   // ---- Iteration (quenlo/iteration.hpp) -------------------------------------------------
 
   /// The elements in order, as Variants: a Map's values, an Array's or a Set's elements, a
   /// Stack or a Queue from the next to leave to the last (the order of the object string),
   /// the value of a Variant-kind container (none before one is stored), nothing for Nil.
+  /// @{
   ConstIterator begin() const;
   ConstIterator end() const;
+  /// @}
   /// A Map's key and value pairs in order; raises ErrInvalidOperation for another kind.
   ItemsView Items() const;
 
@@ -181,8 +211,11 @@ class QUENLO_EXPORT Tavrix final : public Object {
   TavrixPtr GetKeys() const;
 
   // ---- Type predicates (core/) ---------------------------------------------------------
-  // Each looks up the element stored under the text of `index` as a key.
 
+  /// The runtime's IsNumeric, IsArray, ... of the element stored under the text of `index` as
+  /// a key. A key that is not there raises 5, a Nil container 91, an index without text 94 or
+  /// 13.
+  /// @{
   bool IsNumeric(const Variant& index = 1) const;
   bool IsArray(const Variant& index = 1) const;
   bool IsObject(const Variant& index = 1) const;
@@ -196,6 +229,7 @@ class QUENLO_EXPORT Tavrix final : public Object {
   bool IsSingle(const Variant& index = 1) const;
   bool IsNull(const Variant& index = 1) const;
   bool IsEmpty(const Variant& index = 1) const;
+  /// @}
 
   // ---- Sequence operations (sequence/) --------------------------------------------------
 
@@ -268,24 +302,20 @@ class QUENLO_EXPORT Tavrix final : public Object {
   Variant DefaultMember() const override { return Item(); }
 
  private:
+  // The library's own code reaches the container record through this one door (an internal
+  // header); the helpers below are the members' own.
+  friend class detail::access;
+
   // ---- core/ ------------------------------------------------------------------------------
-  [[noreturn]] static void Raise(std::int32_t number);
-  static std::string_view GetErrorText(std::int32_t number) noexcept;
   void RequireKind(bool served) const;
   bool IsArrayKind() const noexcept { return kind_ == KindBoundedArray || kind_ == KindUnboundedArray; }
 
   bool ValueExists(const Variant& index) const noexcept;
-  static bool ValuesEqual(const Variant& A, const Variant& B) noexcept;
-  // ValuesEqual of an element of this container and Data, an object's default member read
-  // through `guard`.
-  static bool ElementEquals(const Variant& element, const Variant& Data, CalloutGuard& guard);
   // The stores take the index as given and the plain value it names (an object's default member).
   void StoreValue(const Variant& index, const Variant& named, Variant value);
   void StoreArrayValue(const Variant& index, Variant value);
   void StoreMapValue(const Variant& key, const Variant& named, Variant value);
   void StoreVariantValue(const Variant& index, Variant value);
-  // `test` applied to the element stored under the text of `index` as a key.
-  bool TestItemByKeyText(const Variant& index, bool (*test)(const Variant&)) const;
   // Adds the key Data with a Null value, first or last.
   void AddMapKey(const Variant& Data, bool first);
 
@@ -298,32 +328,10 @@ class QUENLO_EXPORT Tavrix final : public Object {
   Variant MapKeyAt(std::int32_t position) const;
   // Makes a Map keep its keys as given: done once a key that is not a String arrives.
   void KeepGivenKeys();
-  // Kind, Bound and a one-level copy of the elements of `Data`.
-  void CopyContentsOf(const Tavrix& Data);
   // Adds a Map entry at `position` of both collections, under the key's text; on a failure
   // neither collection is changed.
   void InsertMapEntry(std::int32_t position, const Variant& key, const Variant& named, Variant value);
-  // Appends an array element under `key_text`, or without a key when another element
-  // already carries that key.
-  void AppendArrayElement(Variant value, std::string_view key_text);
-  // Takes the collections of a container that `item` holds the last reference to into
-  // `pending`, so that releasing a tree needs no recursion.
-  static void AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcept;
 
-  // ---- sequence/ --------------------------------------------------------------------------
-  // Raises ErrSubscriptOutOfRange when a bounded Array already holds Bound elements.
-  void RequireRoomInBoundedArray() const;
-  // Appends to an array under the text of its new position.
-  void AppendAtNextPosition(const Variant& Data);
-
-  // ---- core/: the walk over a tree, and reading ------------------------------------------
-  friend class TreeWalk;
-  friend class ObjectStringReader;
-  friend class JsonContainerFiller;
-
-  // ---- core/: cycle collection and callouts to caller code ------------------------------
-  friend class CycleCollector;
-  friend class CalloutGuard;
   // Counts every change of kind, bound or elements, so that a member that ran a caller's code
   // (an object's default member) can tell whether that code changed this container. Only the
   // thread changing the container writes it, so a plain load and store suffice.

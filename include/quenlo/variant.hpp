@@ -44,26 +44,29 @@ inline constexpr std::int32_t kMissingErrorCode = static_cast<std::int32_t>(0x80
 
 /// A 64-bit fixed-point amount with four decimals: the value times 10,000.
 struct Currency {
-  std::int64_t scaled = 0;
+  std::int64_t scaled = 0;  ///< The amount times 10,000: 12.5 is 125000.
 
+  /// The amount whose value times 10,000 is `scaled_value`.
   static constexpr Currency FromScaled(std::int64_t scaled_value) noexcept { return Currency{scaled_value}; }
+  /// Representation equality.
   friend constexpr bool operator==(Currency, Currency) noexcept = default;
 };
 
 /// A point in time as days since 1899-12-30; the fraction is the time of day.
 struct Date {
-  double serial = 0.0;
+  double serial = 0.0;  ///< Days since 1899-12-30; before it the fraction still counts forward.
 
+  /// Representation equality.
   friend constexpr bool operator==(Date, Date) noexcept = default;
 };
 
 /// A 96-bit unsigned integer with a power-of-ten scale (0..28) and a sign.
 /// Its value is (-1)^negative * (hi * 2^64 + lo) / 10^scale.
 struct Decimal {
-  std::uint64_t lo = 0;
-  std::uint32_t hi = 0;
-  std::uint8_t scale = 0;
-  bool negative = false;
+  std::uint64_t lo = 0;    ///< The low 64 bits of the integer.
+  std::uint32_t hi = 0;    ///< The high 32 bits of the integer.
+  std::uint8_t scale = 0;  ///< The power of ten the integer is divided by, 0..28.
+  bool negative = false;   ///< The sign.
 
   /// Representation equality; numeric comparison is CompareEqual.
   friend constexpr bool operator==(const Decimal&, const Decimal&) noexcept = default;
@@ -74,7 +77,9 @@ struct Decimal {
 /// refers to. Strings are UTF-8.
 class QUENLO_EXPORT Variant {
  public:
-  Variant() noexcept : type_(vbEmpty) {}  // Empty
+  Variant() noexcept : type_(vbEmpty) {}  ///< Empty
+  /// Copying copies the value, never the object it refers to; moving leaves `other` Empty.
+  /// @{
   Variant(const Variant& other) : type_(vbEmpty) {
     if (other.type_ == vbObject || other.IsArray() || other.HasHeapString()) {
       CopyFrom(other);
@@ -96,13 +101,15 @@ class QUENLO_EXPORT Variant {
     }
     return *this;
   }
+  /// @}
   ~Variant() {
     if (OwnsResource()) Release();
   }
 
-  // Implicit construction from C++ values. Integral values follow the rule for numeric
-  // literals: Integer when the value fits 16 bits, else Long when it fits 32 bits, else
-  // Double.
+  /// Implicit construction from C++ values. Integral values follow the rule for numeric
+  /// literals: Integer when the value fits 16 bits, else Long when it fits 32 bits, else
+  /// Double.
+  /// @{
   Variant(short value) noexcept;
   Variant(int value) noexcept;
   Variant(long value) noexcept;
@@ -110,28 +117,31 @@ class QUENLO_EXPORT Variant {
   Variant(unsigned value) noexcept;
   Variant(unsigned long value) noexcept;
   Variant(unsigned long long value) noexcept;
-  Variant(unsigned char value) noexcept;  // Byte
+  Variant(unsigned char value) noexcept;  ///< Byte
   Variant(char) = delete;                 // ambiguous: a character or a number?
-  Variant(float value) noexcept;          // Single
-  Variant(double value) noexcept;         // Double
-  Variant(bool value) noexcept;           // Boolean
-  Variant(std::nullptr_t) noexcept;       // Null
-  Variant(const char* value);             // String; Null for a null pointer
-  Variant(std::string_view value);        // String
-  Variant(const std::string& value);      // String
+  Variant(float value) noexcept;          ///< Single
+  Variant(double value) noexcept;         ///< Double
+  Variant(bool value) noexcept;           ///< Boolean
+  Variant(std::nullptr_t) noexcept;       ///< Null
+  Variant(const char* value);             ///< String; Null for a null pointer
+  Variant(std::string_view value);        ///< String
+  Variant(const std::string& value);      ///< String
   Variant(Currency value) noexcept;
   Variant(Date value) noexcept;
   Variant(const Decimal& value) noexcept;
-  Variant(std::shared_ptr<Object> object) noexcept;  // Object; a null pointer is nothing
+  Variant(std::shared_ptr<Object> object) noexcept;  ///< Object; a null pointer is nothing
+  /// Object, from a pointer to a class derived from Object.
   template <class T>
   requires std::derived_from<T, Object> &&
       (!std::same_as<T, Object>)Variant(std::shared_ptr<T> object) noexcept
       : Variant(std::shared_ptr<Object>(std::move(object))) {}
+  /// @}
 
-  // Named constructors, for the types a C++ value does not name by itself.
+  /// Named constructors, for the types a C++ value does not name by itself.
+  /// @{
   static Variant Null() noexcept;
-  static Variant Missing() noexcept;  // an omitted optional argument: Error 0x80020004
-  static Variant Nothing() noexcept;  // an object reference that refers to nothing
+  static Variant Missing() noexcept;  ///< An omitted optional argument: Error 0x80020004
+  static Variant Nothing() noexcept;  ///< An object reference that refers to nothing
   static Variant Error(std::int32_t code) noexcept;
   static Variant Integer(std::int16_t value) noexcept;
   static Variant Long(std::int32_t value) noexcept;
@@ -140,22 +150,28 @@ class QUENLO_EXPORT Variant {
   static Variant Boolean(bool value) noexcept;
   static Variant Byte(std::uint8_t value) noexcept;
   static Variant String(std::string_view value);
+  /// @}
   /// vbArray + vbVariant. Arrays nest at most kDeepestArray levels; deeper ones raise 28.
   static Variant Array(std::vector<Variant> elements);
-  static constexpr std::uint32_t kDeepestArray = 1024;
+  static constexpr std::uint32_t kDeepestArray = 1024;  ///< The deepest nesting of arrays.
 
   /// The type code; arrays report vbArray + vbVariant (8204).
   int Type() const noexcept { return type_; }
+  /// Tests of the type code.
+  /// @{
   bool IsEmpty() const noexcept { return type_ == vbEmpty; }
   bool IsNull() const noexcept { return type_ == vbNull; }
   bool IsString() const noexcept { return type_ == vbString; }
   bool IsObject() const noexcept { return type_ == vbObject; }
   bool IsArray() const noexcept { return (type_ & vbArray) != 0; }
-  bool IsMissing() const noexcept;
+  bool IsMissing() const noexcept;  ///< An omitted optional argument (Variant::Missing()).
+  /// @}
   /// An Object value that refers to nothing.
   bool IsNothing() const noexcept;
 
-  // Typed reads. Each raises Type mismatch (13) when the Variant holds another type.
+  /// Typed reads without conversion. Each raises Type mismatch (13) when the Variant holds
+  /// another type (AsErrorCode: an Error value, AsArray: an array).
+  /// @{
   std::int16_t AsInteger() const;
   std::int32_t AsLong() const;
   float AsSingle() const;
@@ -169,6 +185,7 @@ class QUENLO_EXPORT Variant {
   std::int32_t AsErrorCode() const;
   const std::shared_ptr<Object>& AsObject() const;
   const std::vector<Variant>& AsArray() const;
+  /// @}
 
   /// The object as T, or null when this is not an object of that class.
   template <class T>
@@ -176,10 +193,12 @@ class QUENLO_EXPORT Variant {
     return IsObject() ? std::dynamic_pointer_cast<T>(AsObject()) : nullptr;
   }
 
-  // Typed reads with the runtime's conversions, defined in quenlo/typed_access.hpp:
-  // get<int>() converts as CLng does, get<std::string>() as CStr, get<TavrixPtr>() gives the
-  // container held (null for Nothing); each raises what that conversion raises. TryGet gives
-  // nothing for Empty, Null, Nothing and a value the conversion refuses, and never raises.
+  /// Typed reads with the runtime's conversions, defined in quenlo/typed_access.hpp:
+  /// get<int>() converts as CLng does, get<std::string>() as CStr, get<TavrixPtr>() gives the
+  /// container held (null for Nothing); each raises what that conversion raises. As() is
+  /// get(). TryGet gives nothing for Empty, Null, Nothing and a value the conversion refuses,
+  /// and never raises.
+  /// @{
   template <class T>
   T get() const;
   template <class T>
@@ -188,6 +207,7 @@ class QUENLO_EXPORT Variant {
   }
   template <class T>
   std::optional<T> TryGet() const noexcept;
+  /// @}
 
   /// The runtime's comparison: numbers by value across types (Integer 5 equals Long 5 and
   /// 5.0), Strings byte for byte, a number never equal to a String, Empty equal to 0 and "",

@@ -8,9 +8,9 @@
 #include <tuple>
 #include <vector>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/quenlo.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -44,7 +44,7 @@ TEST(GetIdOfNameTest, NumbersTheMembersInInterfaceOrderWithoutRegardToCase) {
     EXPECT_EQ(GetIdOfName(kMembers[id]), static_cast<DispId>(id)) << kMembers[id];
   }
   EXPECT_EQ(GetIdOfName("item"), kDispIdValue);
-  ExpectError([] { GetIdOfName("Items"); }, err::kNotSupported);
+  ExpectError(err::kNotSupported, [] { GetIdOfName("Items"); });
 }
 
 TEST_F(LateBinding, ItemReadsLetsAndSetsAndTagReadsAndLets) {
@@ -86,8 +86,8 @@ TEST_F(LateBinding, KindSettersCloneAndBecome) {
 
   EXPECT_TRUE(Call("Become", vbMethod, {testing::Make(KindBoundedArray, {}, 5)}).IsEmpty());
   EXPECT_EQ(container_.Bound(), 5);
-  ExpectError([&] { Call("Become", vbMethod, {5}); }, err::kTypeMismatch);
-  ExpectError([&] { Call("Become", vbMethod, {Variant::Nothing()}); }, err::kObjectNotSet);
+  ExpectError(err::kTypeMismatch, [&] { Call("Become", vbMethod, {5}); });
+  ExpectError(err::kObjectNotSet, [&] { Call("Become", vbMethod, {Variant::Nothing()}); });
 }
 
 TEST_F(LateBinding, ElementAccessAndSequenceMembers) {
@@ -148,24 +148,24 @@ TEST_F(LateBinding, ObjectStringsDumpFilesAndVersion) {
 
 TEST_F(LateBinding, ReportsTheClassicAutomationErrors) {
   // A method, or a property without a set, stored into.
-  ExpectError([&] { Call("SetMap", vbLet, {1}); }, err::kNotSupported);
-  ExpectError([&] { Call("Tag", vbSet, {Tavrix::Create()}); }, err::kNotSupported);
+  ExpectError(err::kNotSupported, [&] { Call("SetMap", vbLet, {1}); });
+  ExpectError(err::kNotSupported, [&] { Call("Tag", vbSet, {Tavrix::Create()}); });
   // Missing required arguments (the index of a set, the new value of a let), and too many.
-  ExpectError([&] { Call("Exists", vbMethod); }, err::kArgumentNotOptional);
-  ExpectError([&] { Call("Exists", vbMethod, {Variant::Missing()}); }, err::kArgumentNotOptional);
-  ExpectError([&] { Call("Item", vbSet, {Tavrix::Create()}); }, err::kArgumentNotOptional);
-  ExpectError([&] { Call("Item", vbLet); }, err::kArgumentNotOptional);
-  ExpectError([&] { Call("Version", vbGet, {1}); }, err::kWrongArgumentCount);
-  ExpectError([&] { Call("Tag", vbLet, {1, "x"}); }, err::kWrongArgumentCount);
+  ExpectError(err::kArgumentNotOptional, [&] { Call("Exists", vbMethod); });
+  ExpectError(err::kArgumentNotOptional, [&] { Call("Exists", vbMethod, {Variant::Missing()}); });
+  ExpectError(err::kArgumentNotOptional, [&] { Call("Item", vbSet, {Tavrix::Create()}); });
+  ExpectError(err::kArgumentNotOptional, [&] { Call("Item", vbLet); });
+  ExpectError(err::kWrongArgumentCount, [&] { Call("Version", vbGet, {1}); });
+  ExpectError(err::kWrongArgumentCount, [&] { Call("Tag", vbLet, {1, "x"}); });
   // A set needs an object; the container's own errors pass unchanged.
-  ExpectError([&] { Call("Item", vbSet, {1, 5}); }, err::kObjectRequired);
-  ExpectError([&] { Call("Pop", vbMethod); }, ErrInvalidOperation);
-  ExpectError([] { CreateObject("Quenlo.Other"); }, err::kCannotCreateObject);
-  ExpectError([&] { Invoke(object_, 41, vbMethod); }, err::kNotSupported);
+  ExpectError(err::kObjectRequired, [&] { Call("Item", vbSet, {1, 5}); });
+  ExpectError(ErrInvalidOperation, [&] { Call("Pop", vbMethod); });
+  ExpectError(err::kCannotCreateObject, [] { CreateObject("Quenlo.Other"); });
+  ExpectError(err::kNotSupported, [&] { Invoke(object_, 41, vbMethod); });
   // Targets that cannot be called.
-  ExpectError([] { CallByName(nullptr, "Version", vbGet); }, err::kObjectNotSet);
+  ExpectError(err::kObjectNotSet, [] { CallByName(nullptr, "Version", vbGet); });
   class Plain : public Object {};
-  ExpectError([] { CallByName(std::make_shared<Plain>(), "Version", vbGet); }, err::kNotSupported);
+  ExpectError(err::kNotSupported, [] { CallByName(std::make_shared<Plain>(), "Version", vbGet); });
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -59,7 +59,7 @@ TEST(CycleCollection, ReleasesDroppedCyclesWithEverythingTheyHold) {
   for (const auto& container : dropped) EXPECT_FALSE(container.expired());
   EXPECT_EQ(Tavrix::CollectCycles(), 4u + 1u + 100001u);  // the cycles, the leaf, the chain
   for (const auto& container : dropped) EXPECT_TRUE(container.expired());
-  ExpectError([&] { IdentityRegistry::Resolve(identity); }, err::kInvalidProcedureCall);
+  ExpectError(err::kInvalidProcedureCall, [&] { IdentityRegistry::Resolve(identity); });
   EXPECT_EQ(Tavrix::CollectCycles(), 0u);
 }
 

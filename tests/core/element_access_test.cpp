@@ -1,9 +1,9 @@
 // Item and the keying rules of its three stores, Length, Exists, GetKeys and the predicates.
 #include <gtest/gtest.h>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -19,8 +19,8 @@ TEST(TavrixStores, AMapReplacesInPlaceOrAddsUnderTheKeyText) {
   EXPECT_IDENTICAL(map->Item("9"), Variant("nine"));
   // The text "5" is a key but the number 5 names no position: refused, nothing added.
   map->Item("5", "text key");
-  ExpectError([&] { map->Item(5, "again"); }, err::kDuplicateKey);
-  ExpectError([&] { map->Item(Variant::Null(), 1); }, err::kInvalidUseOfNull);
+  ExpectError(err::kDuplicateKey, [&] { map->Item(5, "again"); });
+  ExpectError(err::kInvalidUseOfNull, [&] { map->Item(Variant::Null(), 1); });
   EXPECT_IDENTICAL(KeysOf(*map), (Values{"k", "b", 9, "5"}));
 }
 
@@ -47,20 +47,22 @@ TEST(TavrixStores, AnArrayAppendsUnderTheIndexTextUnlessTakenOrReplacesWithoutAK
   array->Item(1, "z");  // replaces "b", and its key "2" with it
   EXPECT_IDENTICAL(ElementsOf(*array), (Values{"z", "c", "d", "x", "y"}));
   EXPECT_IDENTICAL(array->Item("3"), Variant("c"));
-  EXPECT_TRUE(HasKey(*array, "10") && HasKey(*array, "name") && !HasKey(*array, "2"));
-  ExpectError([&] { array->IsString(1); }, err::kInvalidProcedureCall);  // no key "1"
+  EXPECT_TRUE(HasKey(*array, "10"));
+  EXPECT_TRUE(HasKey(*array, "name"));
+  EXPECT_FALSE(HasKey(*array, "2"));
+  ExpectError(err::kInvalidProcedureCall, [&] { array->IsString(1); });  // no key "1"
 
   const TavrixPtr full = Make(KindBoundedArray, {"a", "b"});
   full->Item(2, "c");
-  ExpectError([&] { full->Item(3, "c"); }, ErrSubscriptOutOfRange);
-  ExpectError([&] { full->Item("1", "c"); }, ErrSubscriptOutOfRange);  // a text is never <= a number
-  ExpectError([&] { full->Item(Variant::Null(), "c"); }, err::kInvalidUseOfNull);
-  ExpectError([&] { full->Item(0, "c"); }, ErrSubscriptOutOfRange);  // 0 <= 2, but no room for a new one
+  ExpectError(ErrSubscriptOutOfRange, [&] { full->Item(3, "c"); });
+  ExpectError(ErrSubscriptOutOfRange, [&] { full->Item("1", "c"); });  // a text is never <= a number
+  ExpectError(err::kInvalidUseOfNull, [&] { full->Item(Variant::Null(), "c"); });
+  ExpectError(ErrSubscriptOutOfRange, [&] { full->Item(0, "c"); });  // 0 <= 2, but no room for a new one
   EXPECT_IDENTICAL(ElementsOf(*full), (Values{"a", "c"}));
   // Made with another negative bound, an array accepts only indexes up to its count.
   const TavrixPtr odd = Tavrix::Create();
   odd->SetArray(-3);
-  ExpectError([&] { odd->Item(1, "v"); }, ErrSubscriptOutOfRange);
+  ExpectError(ErrSubscriptOutOfRange, [&] { odd->Item(1, "v"); });
   odd->Item(0, "zero");
   EXPECT_IDENTICAL(odd->Item("0"), Variant("zero"));
 }
@@ -74,7 +76,7 @@ TEST(TavrixStores, AVariantKeepsItsValueUnderTheIndexText) {
   EXPECT_IDENTICAL(t->Item("1"), Variant(7));
   // Position 1 now carries the key "2": storing under 1 would need a second key "1" and
   // is refused before anything goes.
-  ExpectError([&] { t->Item(1, "z"); }, err::kDuplicateKey);
+  ExpectError(err::kDuplicateKey, [&] { t->Item(1, "z"); });
   EXPECT_IDENTICAL(t->Item("2"), Variant("xy"));
   EXPECT_IDENTICAL(t->Item("1"), Variant(7));
 }
@@ -90,16 +92,16 @@ TEST(TavrixStores, NullPointersStoreNull) {
 TEST(TavrixItem, KindsLengthAndTheProxy) {
   for (const TavrixKind kind : {KindNil, KindStack, KindQueue, KindSet}) {
     const TavrixPtr t = Make(kind);
-    if (kind != KindSet) ExpectError([&] { t->Item(); }, ErrInvalidOperation);
-    ExpectError([&] { t->Item(1, 1); }, ErrInvalidOperation);
+    if (kind != KindSet) ExpectError(ErrInvalidOperation, [&] { t->Item(); });
+    ExpectError(ErrInvalidOperation, [&] { t->Item(1, 1); });
   }
   EXPECT_IDENTICAL(Make(KindSet, {"only"})->Item(), Variant("only"));
-  ExpectError([&] { Make(KindMap)->Item("none"); }, err::kInvalidProcedureCall);
-  ExpectError([&] { Tavrix::Create()->Length(); }, err::kSubscriptOutOfRange);
+  ExpectError(err::kInvalidProcedureCall, [&] { Make(KindMap)->Item("none"); });
+  ExpectError(err::kSubscriptOutOfRange, [&] { Tavrix::Create()->Length(); });
   EXPECT_EQ(Make(KindVariant, {"h\xC3\xA9!"})->Length(), 3);  // characters, not bytes
   EXPECT_EQ(Make(KindVariant, {Variant::Null()})->Length(), 0);
   EXPECT_EQ(Make(KindQueue, {1, 2})->Length(), 2);
-  ExpectError([&] { Make(KindNil)->Length(); }, ErrInvalidOperation);
+  ExpectError(ErrInvalidOperation, [&] { Make(KindNil)->Length(); });
   const TavrixPtr map = Make(KindMap);
   (*map)["a"] = 5;
   EXPECT_IDENTICAL((*map)["a"].Get(), Variant(5));
@@ -108,9 +110,14 @@ TEST(TavrixItem, KindsLengthAndTheProxy) {
 // A value scan compares as Find's does (its cases are there).
 TEST(TavrixExists, KeysOrPositionsOfAMapValuesOfSequences) {
   const TavrixPtr map = Make(KindMap, {"a", "b", "c"});
-  EXPECT_TRUE(map->Exists(2) && map->Exists("c") && Make(KindQueue, {"q", 2})->Exists(2.0));
-  EXPECT_FALSE(map->Exists(4) || map->Exists("zz") || map->Exists(Variant::Array({1})) ||
-               Make(KindVariant, {5})->Exists(5) || Make(KindNil)->Exists(1));
+  EXPECT_TRUE(map->Exists(2));
+  EXPECT_TRUE(map->Exists("c"));
+  EXPECT_TRUE(Make(KindQueue, {"q", 2})->Exists(2.0));
+  EXPECT_FALSE(map->Exists(4));
+  EXPECT_FALSE(map->Exists("zz"));
+  EXPECT_FALSE(map->Exists(Variant::Array({1})));
+  EXPECT_FALSE(Make(KindVariant, {5})->Exists(5));
+  EXPECT_FALSE(Make(KindNil)->Exists(1));
 }
 
 // KeysOf reads the keys through GetKeys in every test; here what they are held in.
@@ -118,9 +125,10 @@ TEST(TavrixGetKeys, ANewUnboundedArray) {
   const TavrixPtr map = Make(KindMap, {"k"});
   const TavrixPtr keys = map->GetKeys();
   keys->AddLast("new");
-  EXPECT_TRUE(keys->Kind() == KindUnboundedArray && map->Length() == 1);
+  EXPECT_EQ(keys->Kind(), KindUnboundedArray);
+  EXPECT_EQ(map->Length(), 1);
   EXPECT_EQ(Make(KindMap)->GetKeys()->Length(), 0);
-  ExpectError([&] { Make(KindUnboundedArray)->GetKeys(); }, ErrInvalidOperation);
+  ExpectError(ErrInvalidOperation, [&] { Make(KindUnboundedArray)->GetKeys(); });
 }
 
 TEST(TavrixPredicates, TestTheElementUnderTheIndexText) {
@@ -128,15 +136,26 @@ TEST(TavrixPredicates, TestTheElementUnderTheIndexText) {
       MapOf("l", Variant::Long(1), "1", "under one", "n", "12", "o", Tavrix::Create(), "z", Variant::Null(),
             "b", true, "d", 1.5, "s", 1.5f, "c", Currency::FromScaled(15000), "t", Date{46000.0}, "e",
             Variant(), "a", Variant::Array({1}));
-  EXPECT_TRUE(!map->IsLong(1) && map->IsString(1));  // the key "1", not the first entry
-  EXPECT_TRUE(map->IsLong("l") && !map->IsInteger("l"));
-  EXPECT_TRUE(map->IsNumeric("n") && map->IsString("n") && !map->IsArray("n"));
-  EXPECT_TRUE(map->IsObject("o") && map->IsNull("z") && !map->IsEmpty("z"));
-  EXPECT_TRUE(map->IsBoolean("b") && map->IsDouble("d") && map->IsSingle("s") && map->IsCurrency("c"));
-  EXPECT_TRUE(map->IsDate("t") && map->IsEmpty("e") && map->IsArray("a"));
-  ExpectError([&] { map->IsLong("missing"); }, err::kInvalidProcedureCall);
-  ExpectError([&] { map->IsLong(Variant::Null()); }, err::kInvalidUseOfNull);
-  ExpectError([&] { Make(KindNil)->IsEmpty(); }, err::kObjectNotSet);
+  EXPECT_FALSE(map->IsLong(1));
+  EXPECT_TRUE(map->IsString(1));  // the key "1", not the first entry
+  EXPECT_TRUE(map->IsLong("l"));
+  EXPECT_FALSE(map->IsInteger("l"));
+  EXPECT_TRUE(map->IsNumeric("n"));
+  EXPECT_TRUE(map->IsString("n"));
+  EXPECT_FALSE(map->IsArray("n"));
+  EXPECT_TRUE(map->IsObject("o"));
+  EXPECT_TRUE(map->IsNull("z"));
+  EXPECT_FALSE(map->IsEmpty("z"));
+  EXPECT_TRUE(map->IsBoolean("b"));
+  EXPECT_TRUE(map->IsDouble("d"));
+  EXPECT_TRUE(map->IsSingle("s"));
+  EXPECT_TRUE(map->IsCurrency("c"));
+  EXPECT_TRUE(map->IsDate("t"));
+  EXPECT_TRUE(map->IsEmpty("e"));
+  EXPECT_TRUE(map->IsArray("a"));
+  ExpectError(err::kInvalidProcedureCall, [&] { map->IsLong("missing"); });
+  ExpectError(err::kInvalidUseOfNull, [&] { map->IsLong(Variant::Null()); });
+  ExpectError(err::kObjectNotSet, [&] { Make(KindNil)->IsEmpty(); });
 }
 
 }  // namespace

@@ -5,18 +5,12 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
 
-Error RaisedBy(const auto& call) {
-  try {
-    call();
-  } catch (const Error& error) {
-    return error;
-  }
-  return Error(0, "", "nothing was raised");
-}
+using testing::RaisedBy;
 
 TEST(ErrorContext, AMissingKeyOrPositionIsNamed) {
   const TavrixPtr map = Tavrix::Create();

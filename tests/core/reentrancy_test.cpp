@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {

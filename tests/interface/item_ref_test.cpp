@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/quenlo.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -25,16 +25,7 @@ TavrixPtr Tree() {
   return tree;
 }
 
-// The error a call raises (it must raise one).
-Error ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no error was raised";
-  return Error(0, "", "");
-}
+using testing::RaisedBy;
 
 TEST(ItemRef, AReferenceKeepsItsContainerAliveAfterEveryOtherHandleIsGone) {
   TavrixPtr map = testing::MapOf("a", 1);
@@ -65,22 +56,22 @@ TEST(ItemRef, ChainsIntoNestedContainersToReadAndStore) {
 
 TEST(ItemRef, AFailedStepRaisesItsErrorWithThePathInContext) {
   const TavrixPtr tree = Tree();
-  const Error missing_key = ErrorOf([&] { Variant v = (*tree)["a"]["zz"][1]; });
+  const Error missing_key = RaisedBy([&] { Variant v = (*tree)["a"]["zz"][1]; });
   EXPECT_EQ(missing_key.Number(), err::kInvalidProcedureCall);
   EXPECT_EQ(missing_key.Description(), "Invalid procedure call or argument");
   EXPECT_EQ(missing_key.Context(), "[\"a\"][\"zz\"]: no item has the key \"zz\"");
 
-  const Error missing_position = ErrorOf([&] { Variant v = (*tree)["a"]["b"][7]; });
+  const Error missing_position = RaisedBy([&] { Variant v = (*tree)["a"]["b"][7]; });
   EXPECT_EQ(missing_position.Number(), err::kSubscriptOutOfRange);
   EXPECT_EQ(missing_position.Context(), "[\"a\"][\"b\"][7]: no item at position 7 of 2");
 
-  const Error not_a_container = ErrorOf([&] { (*tree)["a"]["b"][1]["q"] = 1; });
+  const Error not_a_container = RaisedBy([&] { (*tree)["a"]["b"][1]["q"] = 1; });
   EXPECT_EQ(not_a_container.Number(), err::kObjectRequired);
   EXPECT_EQ(not_a_container.Context(), "[\"a\"][\"b\"][1]");
 
-  EXPECT_EQ(ErrorOf([&] { (*tree)["a"]["none"]["q"].Get(); }).Number(), err::kObjectNotSet);
+  EXPECT_EQ(RaisedBy([&] { (*tree)["a"]["none"]["q"].Get(); }).Number(), err::kObjectNotSet);
 
-  const Error refused_store = ErrorOf([&] {
+  const Error refused_store = RaisedBy([&] {
     (*tree)["a"]["b"][1] = 0;
     (*Read("\\11000\\<>"))["top"] = 1;
   });
@@ -96,10 +87,10 @@ TEST(ItemRef, IteratesOverTheContainerItsElementHolds) {
   for (const Variant& value : (*tree)["a"]["b"]) seen += CStr(value) + ";";
   for (const auto& [key, value] : (*tree)["a"].Items()) seen += CStr(key) + "=" + TypeName(value) + ";";
   EXPECT_EQ(seen, "1;2;b=Tavrix;none=Nothing;");
-  const Error not_a_map = ErrorOf([&] { (*tree)["a"]["b"].Items(); });
+  const Error not_a_map = RaisedBy([&] { (*tree)["a"]["b"].Items(); });
   EXPECT_EQ(not_a_map.Number(), ErrInvalidOperation);
   EXPECT_EQ(not_a_map.Context(), "[\"a\"][\"b\"]");
-  EXPECT_EQ(ErrorOf([&] { (*tree)["n"].begin(); }).Number(), err::kObjectRequired);
+  EXPECT_EQ(RaisedBy([&] { (*tree)["n"].begin(); }).Number(), err::kObjectRequired);
 }
 
 TEST(ItemRef, TypedReadsAndComparisonGoThroughTheElement) {

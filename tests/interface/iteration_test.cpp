@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/quenlo.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -84,7 +84,7 @@ TEST(Iteration, ItemsGivesAMapsKeysAndValuesInOrder) {
   for (const auto& [key, value] : map->Items()) lines.push_back(Describe(key) + " = " + Describe(value));
   EXPECT_EQ(lines, (std::vector<std::string>{"String \"port\" = Long 8080", "Integer 2 = String \"two\"",
                                              "String \"name\" = String \"main\""}));
-  testing::ExpectError([&] { Make(KindUnboundedArray, {1})->Items(); }, ErrInvalidOperation);
+  testing::ExpectError(ErrInvalidOperation, [&] { Make(KindUnboundedArray, {1})->Items(); });
   EXPECT_EQ(Make(KindMap)->Items().begin(), Make(KindMap)->Items().end());
 }
 
@@ -124,8 +124,8 @@ TEST(Iteration, ChangingTheCountOrKindDuringALoopRaisesTenAtTheNextStep) {
 TEST(Iteration, ReadingPastTheEndRaisesNine) {
   const TavrixPtr array = Make(KindUnboundedArray, {1});
   auto end = array->end();
-  testing::ExpectError([&] { static_cast<void>(*end); }, err::kSubscriptOutOfRange);
-  testing::ExpectError([&] { ++end; }, err::kSubscriptOutOfRange);
+  testing::ExpectError(err::kSubscriptOutOfRange, [&] { static_cast<void>(*end); });
+  testing::ExpectError(err::kSubscriptOutOfRange, [&] { ++end; });
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "core/tavrix_expect.hpp"
 #include "quenlo/quenlo.hpp"
+#include "support/containers.hpp"
 #ifdef QUENLO_TEST_FMT
 #include "quenlo/fmt.hpp"
 #endif
@@ -46,7 +46,7 @@ TEST(Printing, AContainerPrintsItsObjectStringOrRaisesWhenItCannotBeWritten) {
     outer->Item(1, deep);
     deep = outer;
   }
-  testing::ExpectError([&] { Printed(*deep); }, err::kOutOfStackSpace);
+  testing::ExpectError(err::kOutOfStackSpace, [&] { Printed(*deep); });
   EXPECT_EQ(Printed(Variant(deep)), "<Tavrix>");
 }
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "core/tavrix_expect.hpp"
 #include "quenlo/quenlo.hpp"
+#include "support/containers.hpp"
 
 namespace quenlo {
 namespace {
@@ -30,13 +30,13 @@ TEST(TypedAccess, NumbersConvertAsTheRuntimeDoesAndOverflowRaisesSix) {
   EXPECT_DOUBLE_EQ(Variant("1.5").get<double>(), 1.5);
   EXPECT_FLOAT_EQ(Variant(0.25).get<float>(), 0.25f);
 
-  ExpectError([] { Variant::Long(70000).get<short>(); }, err::kOverflow);
-  ExpectError([] { Variant(300).get<std::uint8_t>(); }, err::kOverflow);
-  ExpectError([] { Variant(-1).get<unsigned>(); }, err::kOverflow);
-  ExpectError([] { Variant(9223372036854775807.0).get<std::int64_t>(); }, err::kOverflow);  // 2^63
-  ExpectError([] { Variant(1e300).get<float>(); }, err::kOverflow);
-  ExpectError([] { Variant("abc").get<int>(); }, err::kTypeMismatch);
-  ExpectError([] { Variant::Null().get<int>(); }, err::kInvalidUseOfNull);
+  ExpectError(err::kOverflow, [] { Variant::Long(70000).get<short>(); });
+  ExpectError(err::kOverflow, [] { Variant(300).get<std::uint8_t>(); });
+  ExpectError(err::kOverflow, [] { Variant(-1).get<unsigned>(); });
+  ExpectError(err::kOverflow, [] { Variant(9223372036854775807.0).get<std::int64_t>(); });  // 2^63
+  ExpectError(err::kOverflow, [] { Variant(1e300).get<float>(); });
+  ExpectError(err::kTypeMismatch, [] { Variant("abc").get<int>(); });
+  ExpectError(err::kInvalidUseOfNull, [] { Variant::Null().get<int>(); });
 }
 
 TEST(TypedAccess, TextBooleansAndOtherRuntimeTypes) {
@@ -47,8 +47,8 @@ TEST(TypedAccess, TextBooleansAndOtherRuntimeTypes) {
   EXPECT_EQ(Variant("12.5").get<Currency>(), Currency::FromScaled(125000));
   EXPECT_EQ(Variant("2026-12-06").get<Date>(), CDate("2026-12-06"));
   EXPECT_EQ(Variant(7).get<Variant>(), 7);
-  ExpectError([] { Variant::Null().get<std::string>(); }, err::kInvalidUseOfNull);
-  ExpectError([] { Variant("maybe").get<bool>(); }, err::kTypeMismatch);
+  ExpectError(err::kInvalidUseOfNull, [] { Variant::Null().get<std::string>(); });
+  ExpectError(err::kTypeMismatch, [] { Variant("maybe").get<bool>(); });
 }
 
 TEST(TypedAccess, ObjectsComeBackAsTheirClass) {
@@ -57,8 +57,8 @@ TEST(TypedAccess, ObjectsComeBackAsTheirClass) {
   EXPECT_EQ(Variant::Nothing().get<TavrixPtr>(), nullptr);
   const auto plain = std::make_shared<Plain>();
   EXPECT_EQ(Variant(plain).get<std::shared_ptr<Plain>>(), plain);
-  ExpectError([&] { Variant(plain).get<TavrixPtr>(); }, err::kTypeMismatch);
-  ExpectError([] { Variant(5).get<TavrixPtr>(); }, err::kTypeMismatch);
+  ExpectError(err::kTypeMismatch, [&] { Variant(plain).get<TavrixPtr>(); });
+  ExpectError(err::kTypeMismatch, [] { Variant(5).get<TavrixPtr>(); });
 }
 
 TEST(TypedAccess, TryGetGivesNothingForMissingValuesAndRefusedConversions) {

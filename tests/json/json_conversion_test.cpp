@@ -9,43 +9,20 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/json.hpp"
+#include "support/containers.hpp"
 
 namespace quenlo {
 namespace {
 
 using nlohmann::ordered_json;
-
-// The error `body` raises; a failure when it raises none.
-template <class Body>
-Error RaisedBy(Body&& body) {
-  try {
-    body();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "nothing was raised";
-  return Error(0, "", "");
-}
-
-TavrixPtr Read(std::string_view text) {
-  TavrixPtr tree = Tavrix::Create();
-  tree->SetObjectString(text);
-  return tree;
-}
+using testing::RaisedBy;
+using testing::Read;
 
 // Containers nested `levels` deep, the innermost holding 1.
 TavrixPtr Chain(int levels) {
-  TavrixPtr root = Tavrix::Create();
-  root->SetArray();
-  Tavrix* last = root.get();
-  for (int level = 1; level < levels; ++level) {
-    TavrixPtr nested = Tavrix::Create();
-    nested->SetArray();
-    last->AddLast(nested);
-    last = nested.get();
-  }
-  last->AddLast(1);
-  return root;
+  TavrixPtr chain = testing::ArrayOf({1});
+  for (int level = 1; level < levels; ++level) chain = testing::ArrayOf({chain});
+  return chain;
 }
 
 // ---- Round trips ---------------------------------------------------------------------------

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "expect_identical.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/tavrix.hpp"
-#include "serial/serial_support.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUENLO_LIMITS_SANITIZED 1
@@ -29,9 +29,9 @@
 namespace quenlo {
 namespace {
 
-using serial_test::ExpectError;
-using serial_test::ExpectReadFails;
-using serial_test::MakeKind;
+using testing::ExpectError;
+using testing::ExpectReadFails;
+using testing::Make;
 
 constexpr int kMillion = 1000000;
 
@@ -100,9 +100,9 @@ TEST(Limits, AMillionNestedMarksFailWithTheirErrorInMemoryProportionalToTheText)
 // `levels` arrays each holding the next, the innermost one holding 1; `at_six` is set to the
 // sixth array from the innermost.
 TavrixPtr Chain(int levels, TavrixPtr* at_six = nullptr) {
-  TavrixPtr top = serial_test::ArrayOf({1});
+  TavrixPtr top = testing::ArrayOf({1});
   for (int level = 2; level <= levels; ++level) {
-    top = serial_test::ArrayOf({top});
+    top = testing::ArrayOf({top});
     if (level == 6 && at_six != nullptr) *at_six = top;
   }
   return top;
@@ -122,7 +122,7 @@ TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased
 
   // A copy is one level deep: it shares the chain below.
   TavrixPtr copy = top->Clone();
-  const TavrixPtr become = MakeKind(KindMap);
+  const TavrixPtr become = Make(KindMap);
   become->Become(top);
   EXPECT_EQ(copy->Item(1).AsObject(), top->Item(1).AsObject());
   EXPECT_EQ(become->Item(1).AsObject(), top->Item(1).AsObject());
@@ -147,7 +147,7 @@ TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased
 }
 
 TEST(Limits, AMapOfAMillionKeysReadsBackEqual) {
-  const TavrixPtr map = MakeKind(KindMap);
+  const TavrixPtr map = Make(KindMap);
   for (int key = 0; key < kMillion; ++key) map->Item("k" + std::to_string(key), Variant::Long(key));
   EXPECT_EQ(map->Length(), kMillion);
   EXPECT_IDENTICAL(map->Item("k765432"), Variant::Long(765432));
@@ -155,7 +155,7 @@ TEST(Limits, AMapOfAMillionKeysReadsBackEqual) {
 
   const std::string text = map->GetObjectString();
   const PeakMemoryGrowth memory;
-  const TavrixPtr read = serial_test::Read(text);
+  const TavrixPtr read = testing::Read(text);
   memory.ExpectBelow(10.0, text.size());
   EXPECT_IDENTICAL(read->Item("k123456"), Variant::Long(123456));
   EXPECT_EQ(read->GetObjectString(), text);
@@ -164,7 +164,7 @@ TEST(Limits, AMapOfAMillionKeysReadsBackEqual) {
 // Reads `text`, writes it back equal, and checks the memory this takes per byte of text.
 void ExpectReadAndWrittenBackInProportion(const std::string& text, double bytes_per_byte) {
   const PeakMemoryGrowth memory;
-  EXPECT_EQ(serial_test::Read(text)->GetObjectString(), text);
+  EXPECT_EQ(testing::Read(text)->GetObjectString(), text);
   memory.ExpectBelow(bytes_per_byte, text.size());
 }
 

@@ -12,6 +12,7 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -74,34 +75,25 @@ std::string TextOfChain(TavrixKind kind, int levels) {
   return text;
 }
 
-std::int32_t ErrorOf(const auto& call) {
-  try {
-    call();
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
-
 TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
   for (const TavrixKind kind : kBracketedKinds) {
     SCOPED_TRACE(kind);
     const TavrixPtr deepest = ChainOf(kind, kLimit);
-    const TavrixPtr too_deep = ChainOf(kind, 2000);
+    const TavrixPtr too_deep = ChainOf(kind, kLimit + 1);
     const TavrixPtr read = Tavrix::Create();
     const TavrixPtr refused = Tavrix::Create();
     refused->SetMap();
     std::string text, listing, finding = "not run";
     std::int32_t write_error = 0, list_error = 0, check_error = 0, read_error = 0;
-    test_support::RunOnSmallStack([&] {
+    testing::RunOnSmallStack([&] {
       text = deepest->GetObjectString();
       listing = deepest->DebugPrint();
       finding = deepest->FindUnreadableValue();
       read->SetObjectString(text);
-      write_error = ErrorOf([&] { (void)too_deep->GetObjectString(); });
-      list_error = ErrorOf([&] { (void)too_deep->DebugPrint(); });
-      check_error = ErrorOf([&] { (void)too_deep->FindUnreadableValue(); });
-      read_error = ErrorOf([&] { refused->SetObjectString(TextOfChain(kind, 2000)); });
+      write_error = testing::ErrorNumberOf([&] { (void)too_deep->GetObjectString(); });
+      list_error = testing::ErrorNumberOf([&] { (void)too_deep->DebugPrint(); });
+      check_error = testing::ErrorNumberOf([&] { (void)too_deep->FindUnreadableValue(); });
+      read_error = testing::ErrorNumberOf([&] { refused->SetObjectString(TextOfChain(kind, kLimit + 1)); });
     });
     EXPECT_EQ(text, TextOfChain(kind, kLimit));
     EXPECT_EQ(listing, deepest->DebugPrint());  // as on the main thread's large stack
@@ -112,6 +104,8 @@ TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
     EXPECT_EQ(check_error, err::kOutOfStackSpace);
     EXPECT_EQ(read_error, err::kOutOfStackSpace);
     EXPECT_EQ(refused->GetObjectString(), "\\11000\\{}");  // a refused text changes nothing
+    // A refused walk leaves nothing behind: the tree below the top writes as before.
+    EXPECT_EQ((*too_deep->begin()).ObjectAs<Tavrix>()->GetObjectString(), text);
   }
 }
 

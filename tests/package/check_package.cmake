@@ -1,5 +1,6 @@
 # One step of the package tests, run by ctest as cmake -P with -D settings:
-#   STEP         install_this, install_other, find_package, pkg_config or subdirectory
+#   STEP         install_this, install_other, find_package, pkg_config, subdirectory or
+#                fetch_content
 #   KIND         static or shared: the linkage installed or used
 #   SOURCE_DIR   the Quenlo sources        WORK  the folder of every step's files
 #   BUILD_DIR    the build under test      LIBDIR  its library folder below the prefix
@@ -121,11 +122,18 @@ elseif(STEP STREQUAL "pkg_config")
   run(${CXX} -std=c++2b -DQUENLO_CONSUMER_CXX23 ${consumer_flags} ${cflags} ${consumer_source}/main.cpp ${libs}
       -Wl,-rpath,${prefix}/${LIBDIR} -o ${build}/consumer)
   run(${build}/consumer)
-elseif(STEP STREQUAL "subdirectory")
-  # Built inside a project that chooses no build type and installs nothing of its own.
-  set(build ${WORK}/subdirectory)
+elseif(STEP STREQUAL "subdirectory" OR STEP STREQUAL "fetch_content")
+  # Built inside a project that chooses no build type and installs nothing of its own; FetchContent
+  # takes the sources from this folder, so nothing is downloaded.
+  set(build ${WORK}/${STEP})
   fresh(${build})
-  run(${CMAKE_COMMAND} -S ${consumer_source} -B ${build} ${configure_args} -DQUENLO_SOURCE_DIR=${SOURCE_DIR})
+  if(STEP STREQUAL "fetch_content")
+    set(fetch ON)
+  else()
+    set(fetch OFF)
+  endif()
+  run(${CMAKE_COMMAND} -S ${consumer_source} -B ${build} ${configure_args} -DQUENLO_SOURCE_DIR=${SOURCE_DIR}
+      -DQUENLO_FETCH=${fetch} -DFETCHCONTENT_FULLY_DISCONNECTED=ON)
   run(${CMAKE_COMMAND} --build ${build} --parallel 2)
   run(${build}/consumer)
   run(${CMAKE_COMMAND} --install ${build} --prefix ${build}/installed)

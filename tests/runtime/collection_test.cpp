@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "expect_identical.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
-#include "runtime/error_number.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -40,14 +40,6 @@ Collection ThreeKeyed() {
   for (const std::string item : {"a", "b", "c"}) collection.Add(item, "k" + item);
   return collection;
 }
-
-// An object whose default member reads as a fixed value.
-struct Reading : Object {
-  explicit Reading(Variant value) : value_(std::move(value)) {}
-  bool HasDefaultMember() const noexcept override { return true; }
-  Variant DefaultMember() const override { return value_; }
-  Variant value_;
-};
 
 TEST(Collection, TextNamesAKeyAndANumberNamesAPosition) {
   Collection collection;
@@ -74,8 +66,8 @@ TEST(Collection, NumbersRoundHalfToEvenAndObjectsReadThroughTheirDefaultMember) 
   EXPECT_IDENTICAL(collection.Item(2.5), Variant("b"));
   EXPECT_IDENTICAL(collection.Item(Currency::FromScaled(30000)), Variant("c"));
   EXPECT_EQ(ErrorNumberOf([&] { collection.Item(true); }), err::kSubscriptOutOfRange);  // True is -1
-  EXPECT_IDENTICAL(collection.Item(std::make_shared<Reading>(Variant(2))), Variant("b"));
-  EXPECT_IDENTICAL(collection.Item(std::make_shared<Reading>(Variant("kc"))), Variant("c"));
+  EXPECT_IDENTICAL(collection.Item(testing::Holding(2)), Variant("b"));
+  EXPECT_IDENTICAL(collection.Item(testing::Holding("kc")), Variant("c"));
   EXPECT_EQ(ErrorNumberOf([&] { collection.Item(std::make_shared<Object>()); }), err::kNotSupported);
 }
 

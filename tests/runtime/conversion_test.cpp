@@ -12,10 +12,10 @@
 #include <string>
 #include <utility>
 
-#include "expect_identical.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
-#include "runtime/error_number.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -62,18 +62,7 @@ void ExpectAscending(std::initializer_list<Variant> values) {
   }
 }
 
-// An object whose default member is a given value.
-struct Holder : Object {
-  explicit Holder(Variant value) : value_(std::move(value)) {}
-  std::string_view ClassName() const noexcept override { return "Holder"; }
-  bool HasDefaultMember() const noexcept override { return true; }
-  Variant DefaultMember() const override { return value_; }
-  Variant value_;
-};
-
-Variant Holding(Variant value) {
-  return std::make_shared<Holder>(std::move(value));
-}
+using testing::Holding;
 
 class Bare : public Object {};
 
@@ -281,7 +270,8 @@ TEST(TypeInformationTest, NamesAndTests) {
   ExpectConverted(IsNumeric, Variant(), true, true, true, Currency{}, true, " 12 ", true, "&HFF", true, "12a",
                   false, "1e400", false, Date{1}, false, Variant::Null(), false);
   ExpectConverted(IsDate, Date{1}, true, "2026-12-06", true, "2026-02-30", false, 46362, false);
-  EXPECT_TRUE(IsArray(Variant::Array({})) && IsObject(Variant::Nothing()));
+  EXPECT_TRUE(IsArray(Variant::Array({})));
+  EXPECT_TRUE(IsObject(Variant::Nothing()));
   EXPECT_FALSE(IsObject("x"));
 }
 
@@ -312,9 +302,9 @@ TEST(ComparisonTest, DoublesAgainstExactDecimalsOneBitEitherSide) {
     // The nearest double is on either side or equal, the doubles beside it are on their sides.
     const double d = static_cast<double>(n);
     const auto ld = static_cast<long double>(d);
-    ASSERT_TRUE(CompareEqual(d, exact) == (ld == ln) && CompareLess(d, exact) == (ld < ln) &&
-                CompareLess(exact, d) == (ln < ld))
-        << n;
+    ASSERT_EQ(CompareEqual(d, exact), (ld == ln)) << n;
+    ASSERT_EQ(CompareLess(d, exact), (ld < ln)) << n;
+    ASSERT_EQ(CompareLess(exact, d), (ln < ld)) << n;
     ExpectAscending({std::nextafter(d, -1e30), exact, std::nextafter(d, 1e30)});
     // m / 2^k is m * 5^k / 10^k exactly: equal to that Decimal, and one bit away is not.
     const std::uint64_t m = random() % (1u << 20) + 1;

@@ -6,16 +6,12 @@
 #include <string>
 
 #include "runtime/translate_errors.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
 
-Error RaisedBy(auto&& action) try {
-  action();
-  return Error(0, "", "no error was raised");
-} catch (const Error& error) {
-  return error;
-}
+using testing::RaisedBy;
 
 TEST(Error, RuntimeErrorsCarryNumberSourceQuenloAndClassicTextAndBadAllocIsOutOfMemory) {
   EXPECT_EQ(RuntimeErrorText(0), "Application-defined or object-defined error");

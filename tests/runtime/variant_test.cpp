@@ -6,11 +6,10 @@
 #include <sstream>
 #include <utility>
 
-#include "expect_identical.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
-#include "runtime/error_number.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -41,8 +40,9 @@ TEST(VariantTest, ConstructorsFollowTheLiteralRule) {
               Variant::Null(), vbNull, Variant(), vbEmpty, Variant::Missing(), vbError, Variant::Nothing(),
               vbObject, Variant::Array({1, "a"}), vbArray + vbVariant);
   EXPECT_EQ(Variant(2147483648LL).AsDouble(), 2147483648.0);
-  EXPECT_TRUE(Variant::Missing().IsMissing() && !Variant::Error(5).IsMissing() &&
-              Variant::Nothing().IsNothing());
+  EXPECT_TRUE(Variant::Missing().IsMissing());
+  EXPECT_FALSE(Variant::Error(5).IsMissing());
+  EXPECT_TRUE(Variant::Nothing().IsNothing());
 }
 
 TEST(VariantTest, NullPointersMakeNull) {
@@ -114,9 +114,10 @@ TEST(VariantTest, IdenticalNeedsTheSameTypeAndValue) {
   // Decimals compare by value: 1.5 with scale 1 equals 1.50 with scale 2.
   ExpectStrictlyEqual(true, 5, Variant::Integer(5), text, text, Variant::Null(), Variant::Null(), Variant(a),
                       Variant(a), Variant::Nothing(), Variant::Nothing(), Decimal{15, 0, 1, false},
-                      Decimal{150, 0, 2, false});
+                      Decimal{150, 0, 2, false}, Variant::Array({1, "a"}), Variant::Array({1, "a"}));
   ExpectStrictlyEqual(false, 5, Variant::Long(5), 5, "5", text, text + "a", Variant::Array({1, "b"}),
-                      Variant::Array({1, "c"}), Variant(a), Variant(std::make_shared<Plain>()));
+                      Variant::Array({1, "c"}), Variant::Array({1}), Variant::Array({Variant::Long(1)}),
+                      Variant(a), Variant(std::make_shared<Plain>()));
 }
 
 TEST(VariantTest, DescribesTypeNameAndText) {

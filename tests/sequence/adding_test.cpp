@@ -1,9 +1,9 @@
 // AddLast, AddFirst and Insert: where the value goes, which key it gets, what is refused.
 #include <gtest/gtest.h>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -18,12 +18,12 @@ TEST(TavrixAddMap, KeysAreAddedWithANullValueAddFirstAlwaysFirst) {
   map->Item("c", 1);
   EXPECT_IDENTICAL(ElementsOf(*map), (Values{1, Variant::Null(), Variant::Null(), Variant::Null()}));
 
-  ExpectError([&] { map->AddLast("a"); }, ErrDuplicateValue);
-  ExpectError([&] { map->AddFirst(3); }, ErrDuplicateValue);  // a number is looked up as a position
-  ExpectError([&] { map->AddLast(Variant::Null()); }, err::kInvalidUseOfNull);
-  ExpectError([&] { map->AddFirst(Variant::Array({1})); }, err::kTypeMismatch);
+  ExpectError(ErrDuplicateValue, [&] { map->AddLast("a"); });
+  ExpectError(ErrDuplicateValue, [&] { map->AddFirst(3); });  // a number is looked up as a position
+  ExpectError(err::kInvalidUseOfNull, [&] { map->AddLast(Variant::Null()); });
+  ExpectError(err::kTypeMismatch, [&] { map->AddFirst(Variant::Array({1})); });
   map->AddLast("7");
-  ExpectError([&] { map->AddFirst(7); }, err::kDuplicateKey);  // no position 7, but the text is a key
+  ExpectError(err::kDuplicateKey, [&] { map->AddFirst(7); });  // no position 7, but the text is a key
   EXPECT_IDENTICAL(KeysOf(*map), (Values{"c", 2, "a", "b", "7"}));
 }
 
@@ -47,22 +47,22 @@ TEST(TavrixAddArray, AddLastKeysByPositionUnlessTakenAddFirstKeysOnlyOnAnEmptyAr
 
 TEST(TavrixInsert, PlacesBeforeAnExistingElementWithoutAKey) {
   const TavrixPtr array = Make(KindUnboundedArray);
-  ExpectError([&] { array->Insert(1, "x"); }, err::kSubscriptOutOfRange);
+  ExpectError(err::kSubscriptOutOfRange, [&] { array->Insert(1, "x"); });
   array->AddLast("a");
   array->AddLast("b");
   array->Insert(1, "first");
   array->Insert("2", "before b");  // a text names a key
   EXPECT_IDENTICAL(ElementsOf(*array), (Values{"first", "a", "before b", "b"}));
-  ExpectError([&] { array->Insert("none", "x"); }, err::kInvalidProcedureCall);
+  ExpectError(err::kInvalidProcedureCall, [&] { array->Insert("none", "x"); });
   EXPECT_EQ(array->Length(), 4);
 }
 
 TEST(TavrixAddArray, TheBoundLimitsEveryAdditionAgainAfterRemoveAll) {
   const TavrixPtr array = Make(KindBoundedArray, {1, 2});
   for (int round = 0; round < 2; ++round) {
-    ExpectError([&] { array->AddLast("z"); }, ErrSubscriptOutOfRange);
-    ExpectError([&] { array->AddFirst("z"); }, ErrSubscriptOutOfRange);
-    ExpectError([&] { array->Insert(1, "z"); }, ErrSubscriptOutOfRange);
+    ExpectError(ErrSubscriptOutOfRange, [&] { array->AddLast("z"); });
+    ExpectError(ErrSubscriptOutOfRange, [&] { array->AddFirst("z"); });
+    ExpectError(ErrSubscriptOutOfRange, [&] { array->Insert(1, "z"); });
     EXPECT_EQ(array->Length(), 2);
     array->RemoveAll();
     EXPECT_EQ(array->Bound(), 2);
@@ -78,13 +78,13 @@ TEST(TavrixSequence, KindsThatRefuseAddingAndRemoving) {
     for (auto call : {+[](Tavrix& c) { c.AddLast(1); }, +[](Tavrix& c) { c.AddFirst(1); },
                       +[](Tavrix& c) { c.Insert(1, 1); }, +[](Tavrix& c) { c.Remove(); },
                       +[](Tavrix& c) { c.RemoveAll(); }}) {
-      ExpectError([&] { call(*t); }, ErrInvalidOperation);
+      ExpectError(ErrInvalidOperation, [&] { call(*t); });
     }
     EXPECT_EQ(t->Kind(), kind);
     EXPECT_TRUE(kind == KindNil || t->Find(1) == -1);  // nothing was added
   }
   const TavrixPtr map = Make(KindMap, {"a"});
-  ExpectError([&] { map->Insert(1, "b"); }, ErrInvalidOperation);
+  ExpectError(ErrInvalidOperation, [&] { map->Insert(1, "b"); });
   EXPECT_IDENTICAL(KeysOf(*map), Values{"a"});
 }
 

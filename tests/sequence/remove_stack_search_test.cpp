@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "core/tavrix_expect.hpp"
-#include "expect_identical.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
@@ -29,11 +29,11 @@ TEST(TavrixRemove, ByPositionOrKeyKeepingTheOtherKeys) {
   const TavrixPtr map = MapOf("a", 1, "b", 2, "c", 3);
   map->Remove("b");
   map->Remove(1);
-  ExpectError([&] { map->Remove("z"); }, err::kInvalidProcedureCall);
-  ExpectError([&] { map->Remove(2); }, err::kSubscriptOutOfRange);
+  ExpectError(err::kInvalidProcedureCall, [&] { map->Remove("z"); });
+  ExpectError(err::kSubscriptOutOfRange, [&] { map->Remove(2); });
   EXPECT_IDENTICAL(KeysOf(*map), Values{"c"});
   EXPECT_IDENTICAL(ElementsOf(*map), Values{3});  // Keys and Values stay parallel
-  ExpectError([&] { Make(KindUnboundedArray)->Remove(); }, err::kSubscriptOutOfRange);
+  ExpectError(err::kSubscriptOutOfRange, [&] { Make(KindUnboundedArray)->Remove(); });
 }
 
 TEST(TavrixRemove, RemoveAllReleasesOnlyWhatNothingElseHolds) {
@@ -54,19 +54,20 @@ TEST(TavrixStackQueue, OrderIdentityAndEmptiness) {
   EXPECT_EQ(queue->Find(3), 3);
   for (int i = 3; i >= 1; --i) EXPECT_IDENTICAL(stack->Pop(), Variant(i));
   for (int i = 1; i <= 3; ++i) EXPECT_IDENTICAL(queue->Pop(), Variant(i));
-  ExpectError([&] { stack->Pop(); }, ErrSubscriptOutOfRange);
-  ExpectError([&] { queue->Pop(); }, ErrSubscriptOutOfRange);
+  ExpectError(ErrSubscriptOutOfRange, [&] { stack->Pop(); });
+  ExpectError(ErrSubscriptOutOfRange, [&] { queue->Pop(); });
 
   const TavrixPtr nested = Tavrix::Create();
   stack->Push(nested);
   EXPECT_EQ(stack->Pop().ObjectAs<Tavrix>(), nested);
   for (const Variant& value : {Variant(), Variant::Null(), Variant::Array({1, "two"})}) queue->Push(value);
-  EXPECT_TRUE(queue->Pop().IsEmpty() && queue->Pop().IsNull());
+  EXPECT_TRUE(queue->Pop().IsEmpty());
+  EXPECT_TRUE(queue->Pop().IsNull());
   EXPECT_IDENTICAL(queue->Pop(), Variant::Array({1, "two"}));
   for (const TavrixKind kind :
        {KindMap, KindBoundedArray, KindUnboundedArray, KindVariant, KindNil, KindSet}) {
-    ExpectError([&] { Make(kind)->Push(1); }, ErrInvalidOperation);
-    ExpectError([&] { Make(kind)->Pop(); }, ErrInvalidOperation);
+    ExpectError(ErrInvalidOperation, [&] { Make(kind)->Push(1); });
+    ExpectError(ErrInvalidOperation, [&] { Make(kind)->Pop(); });
   }
 }
 
@@ -79,12 +80,12 @@ TEST(TavrixFind, ValuesFromStartAcrossNumericTypesAndObjects) {
   EXPECT_EQ(array->Find("x", 2), 3);
   EXPECT_EQ(array->Find("x", "2"), 3);
   EXPECT_EQ(array->Find("x", 6), -1);
-  ExpectError([&] { array->Find("x", 0); }, err::kSubscriptOutOfRange);
-  ExpectError([&] { array->Find("x", "soon"); }, err::kTypeMismatch);
+  ExpectError(err::kSubscriptOutOfRange, [&] { array->Find("x", 0); });
+  ExpectError(err::kTypeMismatch, [&] { array->Find("x", "soon"); });
   EXPECT_EQ(Make(KindUnboundedArray)->Find("x", 5), -1);
   EXPECT_EQ(Make(KindVariant, {"v"})->Find("v"), 1);
   EXPECT_EQ(Make(KindSet, {"p", "q"})->Find("q"), 2);
-  ExpectError([&] { Make(KindNil)->Find(1); }, ErrInvalidOperation);
+  ExpectError(ErrInvalidOperation, [&] { Make(KindNil)->Find(1); });
 }
 
 TEST(TavrixFind, AMapIsSearchedByKeyWithoutTolerance) {
@@ -94,8 +95,8 @@ TEST(TavrixFind, AMapIsSearchedByKeyWithoutTolerance) {
   EXPECT_EQ(map->Find(3.0), 3);
   EXPECT_EQ(map->Find("a", 2), -1);
   EXPECT_EQ(map->Find(Variant::Null()), -1);
-  ExpectError([&] { map->Find(Variant::Array({1})); }, err::kTypeMismatch);
-  ExpectError([&] { Make(KindMap)->Find("x", 0); }, err::kSubscriptOutOfRange);
+  ExpectError(err::kTypeMismatch, [&] { map->Find(Variant::Array({1})); });
+  ExpectError(err::kSubscriptOutOfRange, [&] { Make(KindMap)->Find("x", 0); });
 }
 
 }  // namespace

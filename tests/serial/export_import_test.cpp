@@ -8,32 +8,31 @@
 #include <string>
 #include <thread>
 
-#include "expect_identical.hpp"
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
-#include "runtime/error_number.hpp"
-#include "serial/child_process.hpp"
-#include "serial/scratch_folder.hpp"
-#include "serial/serial_support.hpp"
+#include "support/child_process.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace quenlo {
 namespace {
 
 namespace fs = std::filesystem;
-using serial_test::ErrorNumberUnprivileged;
-using serial_test::ExpectError;
-using serial_test::MakeKind;
+using testing::ErrorNumberUnprivileged;
+using testing::ExpectError;
+using testing::Make;
 
 // Windows-1252 bytes on disk, whole-file reads and the error numbers of files.
-class ExportImport : public serial_test::ScratchFolder {};
+class ExportImport : public testing::ScratchFolder {};
 
 TEST_F(ExportImport, WritesAndReadsWindows1252Bytes) {
-  MakeKind(KindMap)->Export(Path("map.qo"));
+  Make(KindMap)->Export(Path("map.qo"));
   EXPECT_EQ(Bytes("map.qo"), "\\11000\\{}");
-  MakeKind(KindNil)->Export(Path("nil.qo"));
+  Make(KindNil)->Export(Path("nil.qo"));
   EXPECT_EQ(Bytes("nil.qo"), "\\11000\\nil");
 
-  const TavrixPtr queue = MakeKind(KindQueue);
+  const TavrixPtr queue = Make(KindQueue);
   queue->Push("\u00E9\u20AC\u4E2D\xFF");  // no Windows-1252 byte for the last two, \xFF not UTF-8
   queue->Export(Path("queue.qo"));
   EXPECT_EQ(Bytes("queue.qo"), "\\11000\\`\\8\\\xE9\x80??\xB4");
@@ -50,8 +49,8 @@ TEST_F(ExportImport, WritesAndReadsWindows1252Bytes) {
 }
 
 TEST_F(ExportImport, ReplacesTheFileOnlyWithTheWholeNewText) {
-  serial_test::ArrayOf({std::string(1000, 'x')})->Export(Path("data.qo"));
-  MakeKind(KindMap)->Export(Path("data.qo"));
+  testing::ArrayOf({std::string(1000, 'x')})->Export(Path("data.qo"));
+  Make(KindMap)->Export(Path("data.qo"));
   EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");  // no older tail
 
   // A failed export leaves the former file byte for byte and nothing beside it: a tree with no
@@ -59,10 +58,10 @@ TEST_F(ExportImport, ReplacesTheFileOnlyWithTheWholeNewText) {
   // a missing folder, or a folder where the file should be, fails before it.
   WriteFileBytes(Path("data.qo"), "former");
   fs::create_directory(folder_ / "dir.qo");
-  const TavrixPtr big = serial_test::ArrayOf({std::string(100000, 'x')});
+  const TavrixPtr big = testing::ArrayOf({std::string(100000, 'x')});
   ExpectError(9, [&] { Tavrix::Create()->Export(Path("data.qo")); });
-  EXPECT_EQ(serial_test::ErrorNumberInChild([&] {
-              serial_test::LimitFileSize(4096);
+  EXPECT_EQ(testing::ErrorNumberInChild([&] {
+              testing::LimitFileSize(4096);
               big->Export(Path("data.qo"));
             }),
             61);
@@ -86,7 +85,7 @@ TEST_F(ExportImport, RefusesFilesTheCallerMayNotWriteOrRead) {
   fs::permissions(folder_ / "unreadable.qo", fs::perms::none);
 
   // Replacing the file beside it would need no right to write the file itself.
-  const TavrixPtr map = MakeKind(KindMap);
+  const TavrixPtr map = Make(KindMap);
   EXPECT_EQ(ErrorNumberUnprivileged([&] { map->Export(Path("read-only.qo")); }), 70);
   EXPECT_EQ(ErrorNumberUnprivileged([&] { map->Export(Path("locked/data.qo")); }), 70);
   EXPECT_EQ(ErrorNumberUnprivileged([&] { map->Import(Path("unreadable.qo")); }), 70);
@@ -101,7 +100,7 @@ TEST_F(ExportImport, RefusesFilesTheCallerMayNotWriteOrRead) {
 TEST_F(ExportImport, ReadsALargeFileWholeWithEveryLineBreak) {
   const std::string value =
       std::string(20000, 'a') + "\r" + std::string(10000, 'b') + "\r\nc\n" + std::string(5000, 'd') + "\r\n";
-  const TavrixPtr array = serial_test::ArrayOf({value});
+  const TavrixPtr array = testing::ArrayOf({value});
   array->Export(Path("large.qo"));
   ASSERT_GT(fs::file_size(Path("large.qo")), 32000u);
   EXPECT_EQ(Bytes("large.qo"), array->GetObjectString());
@@ -111,8 +110,8 @@ TEST_F(ExportImport, ReadsALargeFileWholeWithEveryLineBreak) {
 }
 
 TEST_F(ExportImport, ReportsFileErrorsAndKeepsTheContainer) {
-  const TavrixPtr target = serial_test::MakeTarget();
-  const std::string before = serial_test::State(*target);
+  const TavrixPtr target = testing::MakeTarget();
+  const std::string before = testing::State(*target);
   ExpectError(53, [&] { target->Import(Path("absent.qo")); });
   ExpectError(76, [&] { target->Import(Path("absent/absent.qo")); });
   ExpectError(75, [&] { target->Import(folder_.string()); });
@@ -125,25 +124,25 @@ TEST_F(ExportImport, ReportsFileErrorsAndKeepsTheContainer) {
     WriteFileBytes(Path("cut.qo"), whole.substr(0, size));
     ExpectError(number, [&] { target->Import(Path("cut.qo")); });
   }
-  EXPECT_EQ(serial_test::State(*target), before);
+  EXPECT_EQ(testing::State(*target), before);
 }
 
 // The file is replaced by whole texts of two lengths while it is read again and again: every
 // Import gives one whole tree, or fails and changes nothing. A text read halfway through its
 // writing, or cut to the length of the other, would read as another tree.
 TEST_F(ExportImport, ImportsAFileReplacedMeanwhileWhole) {
-  const std::string texts[] = {serial_test::ArrayOf({std::string(100000, 'a'), "b"})->GetObjectString(),
-                               serial_test::ArrayOf({std::string(300000, 'c'), "d"})->GetObjectString()};
+  const std::string texts[] = {testing::ArrayOf({std::string(100000, 'a'), "b"})->GetObjectString(),
+                               testing::ArrayOf({std::string(300000, 'c'), "d"})->GetObjectString()};
   WriteFileBytes(Path("live.qo"), texts[0]);
   std::atomic<bool> reading = true;
   std::thread writer([&] {
     for (std::size_t turn = 1; reading; ++turn) WriteFileBytes(Path("live.qo"), texts[turn % 2]);
   });
-  const TavrixPtr target = serial_test::MakeTarget();
+  const TavrixPtr target = testing::MakeTarget();
   for (int run = 0; run < 300; ++run) {
-    const std::string before = serial_test::State(*target);
+    const std::string before = testing::State(*target);
     if (testing::ErrorNumberOf([&] { target->Import(Path("live.qo")); }) != 0) {
-      EXPECT_EQ(serial_test::State(*target), before);
+      EXPECT_EQ(testing::State(*target), before);
     } else {
       const std::string read = target->GetObjectString();
       EXPECT_TRUE(read == texts[0] || read == texts[1]) << "a text of " << read.size() << " bytes";

@@ -20,9 +20,9 @@
 
 #include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
-#include "serial/child_process.hpp"
-#include "serial/scratch_folder.hpp"
-#include "serial/serial_support.hpp"
+#include "support/child_process.hpp"
+#include "support/containers.hpp"
+#include "support/scratch_folder.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUENLO_FILES_SANITIZED 1
@@ -39,15 +39,15 @@ namespace quenlo {
 namespace {
 
 namespace fs = std::filesystem;
-using serial_test::ArrayOf;
-using serial_test::ErrorNumberInChild;
-using serial_test::ErrorNumberOfChild;
-using serial_test::ErrorNumberUnprivileged;
-using serial_test::ExpectError;
-using serial_test::kNobody;
-using serial_test::LimitFileSize;
-using serial_test::MakeKind;
-using serial_test::StartChild;
+using testing::ArrayOf;
+using testing::ErrorNumberInChild;
+using testing::ErrorNumberOfChild;
+using testing::ErrorNumberUnprivileged;
+using testing::ExpectError;
+using testing::kNobody;
+using testing::LimitFileSize;
+using testing::Make;
+using testing::StartChild;
 
 struct stat StatusOf(const std::string& path) {
   struct stat status {};
@@ -63,10 +63,10 @@ bool IsRoot() {
   return ::geteuid() == 0;
 }
 
-using FileModesAndOwners = serial_test::ScratchFolder;
+using FileModesAndOwners = testing::ScratchFolder;
 
 TEST_F(FileModesAndOwners, KeepTheTargetsModeAndGiveANewFileTheUmasksMode) {
-  const TavrixPtr map = MakeKind(KindMap);
+  const TavrixPtr map = Make(KindMap);
   for (const mode_t mode : {0640u, 0755u, 0604u}) {
     WriteFileBytes(Path("data.qo"), "former");
     ASSERT_EQ(::chmod(Path("data.qo").c_str(), mode), 0);
@@ -88,14 +88,14 @@ TEST_F(FileModesAndOwners, RootExportingOverAnotherUsersFileLeavesItTheirs) {
   WriteFileBytes(Path("theirs.qo"), "former");
   ASSERT_EQ(::chown(Path("theirs.qo").c_str(), kNobody, kNobody), 0);
   ASSERT_EQ(::chmod(Path("theirs.qo").c_str(), 0600), 0);
-  MakeKind(KindMap)->Export(Path("theirs.qo"));
+  Make(KindMap)->Export(Path("theirs.qo"));
   const struct stat status = StatusOf(Path("theirs.qo"));
   EXPECT_EQ(status.st_uid, static_cast<uid_t>(kNobody));
   EXPECT_EQ(status.st_gid, static_cast<gid_t>(kNobody));
   EXPECT_EQ(status.st_mode & 07777, 0600u);
   // Its owner still reads and replaces it.
   EXPECT_EQ(ErrorNumberUnprivileged([&] { Tavrix::Create()->Import(Path("theirs.qo")); }), 0);
-  EXPECT_EQ(ErrorNumberUnprivileged([&] { MakeKind(KindNil)->Export(Path("theirs.qo")); }), 0);
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { Make(KindNil)->Export(Path("theirs.qo")); }), 0);
   EXPECT_EQ(Bytes("theirs.qo"), "\\11000\\nil");
 }
 
@@ -108,7 +108,7 @@ TEST_F(FileModesAndOwners, AWriterWhoCannotKeepTheGroupGivesItOnlyTheOthersRight
   fs::permissions(folder_, fs::perms::all);
   WriteFileBytes(Path("shared.qo"), "former");
   ASSERT_EQ(::chmod(Path("shared.qo").c_str(), 06642), 0);  // rwSr-S-w-
-  EXPECT_EQ(ErrorNumberUnprivileged([&] { MakeKind(KindMap)->Export(Path("shared.qo")); }), 0);
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { Make(KindMap)->Export(Path("shared.qo")); }), 0);
   const struct stat status = StatusOf(Path("shared.qo"));
   EXPECT_EQ(status.st_uid, static_cast<uid_t>(kNobody));
   EXPECT_EQ(status.st_mode & 07777, 0622u);
@@ -118,12 +118,12 @@ TEST_F(FileModesAndOwners, AWriterWhoCannotKeepTheGroupGivesItOnlyTheOthersRight
   WriteFileBytes(Path("own.qo"), "former");
   ASSERT_EQ(::chown(Path("own.qo").c_str(), kNobody, 0), 0);
   ASSERT_EQ(::chmod(Path("own.qo").c_str(), 04750), 0);
-  EXPECT_EQ(ErrorNumberUnprivileged([&] { MakeKind(KindMap)->Export(Path("own.qo")); }), 0);
+  EXPECT_EQ(ErrorNumberUnprivileged([&] { Make(KindMap)->Export(Path("own.qo")); }), 0);
   EXPECT_EQ(StatusOf(Path("own.qo")).st_uid, static_cast<uid_t>(kNobody));
   EXPECT_EQ(ModeOf(Path("own.qo")), 04700u);
 }
 
-using SymbolicLinks = serial_test::ScratchFolder;
+using SymbolicLinks = testing::ScratchFolder;
 
 TEST_F(SymbolicLinks, StayLinksWhileTheFileAtTheEndOfTheChainIsReplaced) {
   fs::create_directory(folder_ / "sub");
@@ -133,7 +133,7 @@ TEST_F(SymbolicLinks, StayLinksWhileTheFileAtTheEndOfTheChainIsReplaced) {
   fs::create_symlink("../data.qo", folder_ / "sub/relative.qo");  // leads from its own folder
   fs::create_symlink(folder_ / "sub/relative.qo", folder_ / "absolute.qo");
 
-  MakeKind(KindNil)->Export(Path("absolute.qo"));
+  Make(KindNil)->Export(Path("absolute.qo"));
   EXPECT_EQ(fs::read_symlink(folder_ / "absolute.qo"), folder_ / "sub/relative.qo");
   EXPECT_EQ(fs::read_symlink(folder_ / "sub/relative.qo"), "../data.qo");
   EXPECT_EQ(Bytes("data.qo"), "\\11000\\nil");
@@ -144,7 +144,7 @@ TEST_F(SymbolicLinks, StayLinksWhileTheFileAtTheEndOfTheChainIsReplaced) {
 
   // A link to a file that is not there yet gets it.
   fs::create_symlink("new.qo", folder_ / "dangling.qo");
-  MakeKind(KindMap)->Export(Path("dangling.qo"));
+  Make(KindMap)->Export(Path("dangling.qo"));
   EXPECT_TRUE(fs::is_symlink(folder_ / "dangling.qo"));
   EXPECT_EQ(Bytes("new.qo"), "\\11000\\{}");
 }
@@ -180,7 +180,7 @@ TEST_F(SymbolicLinks, APlantedLinkTheSystemWouldNotFollowIsRefused) {
   fs::permissions(folder_ / "shared", fs::perms::all | fs::perms::sticky_bit);
   fs::create_symlink(folder_ / "data.qo", folder_ / "shared/planted.qo");
   ASSERT_EQ(::lchown(Path("shared/planted.qo").c_str(), kNobody, kNobody), 0);
-  ExpectError(70, [&] { MakeKind(KindMap)->Export(Path("shared/planted.qo")); });
+  ExpectError(70, [&] { Make(KindMap)->Export(Path("shared/planted.qo")); });
   EXPECT_EQ(Bytes("data.qo"), "former");
 }
 
@@ -188,12 +188,12 @@ TEST_F(SymbolicLinks, APlantedLinkTheSystemWouldNotFollowIsRefused) {
 TEST_F(SymbolicLinks, ReplacingAFileSplitsItsHardLinks) {
   WriteFileBytes(Path("data.qo"), "former");
   fs::create_hard_link(folder_ / "data.qo", folder_ / "other.qo");
-  MakeKind(KindMap)->Export(Path("data.qo"));
+  Make(KindMap)->Export(Path("data.qo"));
   EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");
   EXPECT_EQ(Bytes("other.qo"), "former");
 }
 
-using FileBeside = serial_test::ScratchFolder;
+using FileBeside = testing::ScratchFolder;
 
 // The names of the files created in a watched folder since the last call.
 std::vector<std::string> CreatedNames(int watch) {
@@ -236,7 +236,7 @@ std::set<std::string> Guesses(const std::vector<std::string>& seen, pid_t seen_p
 // state, exports after those names and the names guessed from them are planted, as files and as
 // links to a file of the planter's choice. It still succeeds and writes nothing through them.
 TEST_F(FileBeside, HasANameThatPlantedGuessesCannotTakeOrRedirect) {
-  const TavrixPtr map = MakeKind(KindMap);
+  const TavrixPtr map = Make(KindMap);
   WriteFileBytes(Path("data.qo"), "former");
   WriteFileBytes(Path("victim.qo"), "victim");
   const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);

@@ -7,19 +7,19 @@
 #include <string_view>
 #include <utility>
 
-#include "expect_identical.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
-#include "serial/serial_support.hpp"
+#include "support/containers.hpp"
+#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {
 
-using serial_test::ExpectError;
-using serial_test::ExpectReadFails;
-using serial_test::MakeKind;
-using serial_test::MakeTarget;
-using serial_test::Read;
+using testing::ExpectError;
+using testing::ExpectReadFails;
+using testing::Make;
+using testing::MakeTarget;
+using testing::Read;
 
 // Each text and what the container read from it writes (empty: the text itself): its kinds,
 // elements, tags and keys.
@@ -81,13 +81,13 @@ TEST(ObjectStringReader, ReadsWhatTheWrittenTextCannotShow) {
   EXPECT_IDENTICAL(map->Item("5"), Variant::Integer(1));
 
   const TavrixPtr target = MakeTarget();
-  target->SetObjectString(serial_test::ArrayOf({1}, KindBoundedArray)->GetObjectString());
+  target->SetObjectString(testing::Make(KindBoundedArray, {1})->GetObjectString());
   EXPECT_EQ(target->Kind(), KindUnboundedArray);
   EXPECT_EQ(target->Bound(), -1);
   EXPECT_EQ(target->Tag(), "kept");
   ExpectError(5, [&] { (void)target->Item("1"); });  // sequence elements carry no keys
 
-  const TavrixPtr shared = MakeKind(KindMap);
+  const TavrixPtr shared = Make(KindMap);
   const TavrixPtr array =
       Read(R"(\11000\[\9\0, \9\)" + std::to_string(IdentityRegistry::IdentityOf(shared)) + "]");
   EXPECT_TRUE(array->Item(1).IsNothing());
@@ -141,11 +141,11 @@ TEST(ObjectStringReader, EveryCutOfARichTextFailsWithoutChangeOrReadsSanely) {
     const std::string_view cut = std::string_view(text).substr(0, size);
     SCOPED_TRACE(cut);
     const TavrixPtr target = MakeTarget();
-    const std::string before = serial_test::State(*target);
+    const std::string before = testing::State(*target);
     try {
       target->SetObjectString(cut);
     } catch (const Error&) {
-      EXPECT_EQ(serial_test::State(*target), before);
+      EXPECT_EQ(testing::State(*target), before);
       continue;
     }
     EXPECT_EQ(target->Kind(), KindMap);

@@ -7,27 +7,27 @@
 
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
-#include "serial/serial_support.hpp"
+#include "support/containers.hpp"
 
 namespace quenlo {
 namespace {
 
-using serial_test::ArrayOf;
-using serial_test::ExpectError;
-using serial_test::MakeKind;
+using testing::ArrayOf;
+using testing::ExpectError;
+using testing::Make;
 
 TEST(ObjectStringWriter, WritesTheFormatExamplesAndTheBodyOfEachKind) {
   const TavrixPtr long_value = Tavrix::Create();
   long_value->Item(1, Variant::Long(7));
   EXPECT_EQ(long_value->GetObjectString(), R"(\11000\\3\7)");
-  EXPECT_EQ(MakeKind(KindNil)->GetObjectString(), R"(\11000\nil)");
-  EXPECT_EQ(MakeKind(KindMap)->GetObjectString(), R"(\11000\{})");
-  EXPECT_EQ(MakeKind(KindUnboundedArray)->GetObjectString(), R"(\11000\[])");
-  EXPECT_EQ(MakeKind(KindSet)->GetObjectString(), R"(\11000\())");
-  EXPECT_EQ(MakeKind(KindStack)->GetObjectString(), R"(\11000\<>)");
-  EXPECT_EQ(MakeKind(KindQueue)->GetObjectString(), "\\11000\\`\u00B4");
+  EXPECT_EQ(Make(KindNil)->GetObjectString(), R"(\11000\nil)");
+  EXPECT_EQ(Make(KindMap)->GetObjectString(), R"(\11000\{})");
+  EXPECT_EQ(Make(KindUnboundedArray)->GetObjectString(), R"(\11000\[])");
+  EXPECT_EQ(Make(KindSet)->GetObjectString(), R"(\11000\())");
+  EXPECT_EQ(Make(KindStack)->GetObjectString(), R"(\11000\<>)");
+  EXPECT_EQ(Make(KindQueue)->GetObjectString(), "\\11000\\`\u00B4");
 
-  const TavrixPtr inner = MakeKind(KindMap);
+  const TavrixPtr inner = Make(KindMap);
   inner->Item("x", 2.5);
   EXPECT_EQ(ArrayOf({Variant::Integer(1), "ab", inner})->GetObjectString(),
             R"(\11000\[\2\1, \8\ab, \11000\{x: \5\2.5}])");
@@ -35,17 +35,17 @@ TEST(ObjectStringWriter, WritesTheFormatExamplesAndTheBodyOfEachKind) {
   set->SetSet("a", Variant::Integer(2));
   EXPECT_EQ(set->GetObjectString(), R"(\11000\(\8\a, \2\2))");
 
-  const TavrixPtr map = MakeKind(KindMap);
+  const TavrixPtr map = Make(KindMap);
   map->Item("a", 1);
   map->Item(5, "x");  // no position 5: a new entry under the number key
   EXPECT_EQ(map->GetObjectString(), R"(\11000\{a: \2\1, 5: \8\x})");
-  EXPECT_EQ(ArrayOf({true, Variant::Byte(200)}, KindBoundedArray)->GetObjectString(),
+  EXPECT_EQ(Make(KindBoundedArray, {true, Variant::Byte(200)})->GetObjectString(),
             R"(\11000\[\11\True, \17\200])");
-  const TavrixPtr stack = MakeKind(KindStack);
+  const TavrixPtr stack = Make(KindStack);
   stack->Push(1);
   stack->Push(2);
   EXPECT_EQ(stack->GetObjectString(), R"(\11000\<\2\2, \2\1>)");
-  const TavrixPtr queue = MakeKind(KindQueue);
+  const TavrixPtr queue = Make(KindQueue);
   queue->Push(1);
   queue->Push("two");
   EXPECT_EQ(queue->GetObjectString(), "\\11000\\`\\2\\1, \\8\\two\u00B4");
@@ -63,7 +63,7 @@ TEST(ObjectStringWriter, WritesScalarsByTagAndOtherObjectsByIdentity) {
 }
 
 TEST(ObjectStringWriter, CutsACycleButWritesASharedChildInFull) {
-  const TavrixPtr array = MakeKind(KindUnboundedArray);
+  const TavrixPtr array = Make(KindUnboundedArray);
   array->AddLast(array);
   const std::string cycle =
       R"(\11000\[\11000\[\9\)" + std::to_string(IdentityRegistry::IdentityOf(array)) + "]]";
@@ -71,7 +71,7 @@ TEST(ObjectStringWriter, CutsACycleButWritesASharedChildInFull) {
   EXPECT_EQ(array->GetObjectString(), cycle);  // the walk left nothing marked
   array->RemoveAll();                          // breaks the cycle so the container is released
 
-  const TavrixPtr child = MakeKind(KindMap);
+  const TavrixPtr child = Make(KindMap);
   child->Item("a", 1);
   EXPECT_EQ(ArrayOf({child, child})->GetObjectString(), R"(\11000\[\11000\{a: \2\1}, \11000\{a: \2\1}])");
 }

@@ -11,7 +11,7 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
-#include "serial/serial_support.hpp"
+#include "support/containers.hpp"
 
 namespace quenlo {
 namespace {
@@ -24,12 +24,12 @@ struct Failure {
 // The error that `read` raises on a target, which it must leave as it was.
 template <class Read>
 Failure FailureOf(Read&& read) {
-  const TavrixPtr target = serial_test::MakeTarget();
-  const std::string before = serial_test::State(*target);
+  const TavrixPtr target = testing::MakeTarget();
+  const std::string before = testing::State(*target);
   try {
     read(*target);
   } catch (const Error& error) {
-    EXPECT_EQ(serial_test::State(*target), before);
+    EXPECT_EQ(testing::State(*target), before);
     return {error.Number(), error.Context()};
   }
   ADD_FAILURE() << "nothing was raised";

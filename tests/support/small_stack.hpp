@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace quenlo::test_support {
+namespace quenlo::testing {
 
 inline constexpr std::size_t kSmallStackBytes = 64 * 1024;
 
@@ -57,4 +57,4 @@ auto RunOnSmallStack(Body&& body, std::size_t stack_bytes = kSmallStackBytes) {
   if constexpr (!std::is_void_v<Result>) return std::move(*call.result);
 }
 
-}  // namespace quenlo::test_support
+}  // namespace quenlo::testing

@@ -46,7 +46,8 @@ TEST_F(QuenloTool, ChecksSeveralFiles) {
   const std::string malformed = File("bad.qo", "\\11000\\{a: \\9\\12345}");
 
   const Outcome all_good = Run({"check", kInventory, "-"}, "\\11000\\[]");
-  EXPECT_TRUE(all_good.status == 0 && all_good.out == kInventory + ": OK\n-: OK\n") << all_good.out;
+  EXPECT_EQ(all_good.status, 0) << all_good.out;
+  EXPECT_EQ(all_good.out, kInventory + ": OK\n-: OK\n") << all_good.out;
 
   const Outcome mixed = Run({"check", kInventory, malformed, missing});
   EXPECT_EQ(mixed.status, 5);  // the first file that failed
@@ -116,7 +117,8 @@ TEST_F(QuenloTool, RejectsBadCommandLinesAndExplainsItself) {
   EXPECT_EQ(Run({"--encoding", "latin-9", "dump", "-"}).status, 2);
 
   const Outcome help = Run({"--help"});
-  EXPECT_TRUE(help.status == 0 && help.out.find("Exit status") != std::string::npos) << help.out;
+  EXPECT_EQ(help.status, 0) << help.out;
+  EXPECT_TRUE(help.out.find("Exit status") != std::string::npos) << help.out;
 }
 
 }  // namespace

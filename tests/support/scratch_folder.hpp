@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-namespace quenlo::serial_test {
+namespace quenlo::testing {
 
 class ScratchFolder : public ::testing::Test {
  protected:
@@ -31,4 +31,4 @@ class ScratchFolder : public ::testing::Test {
       std::filesystem::temp_directory_path() / ("quenlo_serial_" + std::to_string(::getpid()));
 };
 
-}  // namespace quenlo::serial_test
+}  // namespace quenlo::testing

@@ -10,9 +10,9 @@
 #include <csignal>
 #include <functional>
 
-#include "runtime/error_number.hpp"
+#include "support/expect.hpp"
 
-namespace quenlo::serial_test {
+namespace quenlo::testing {
 
 /// The user and group the child becomes when it gives root's rights up.
 inline constexpr int kNobody = 65534;
@@ -66,4 +66,4 @@ inline int ErrorNumberUnprivileged(const std::function<void()>& body) {
   return ErrorNumberInChild(body, Rights::kDropped);
 }
 
-}  // namespace quenlo::serial_test
+}  // namespace quenlo::testing
