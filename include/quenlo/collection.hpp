@@ -28,15 +28,21 @@ namespace quenlo {
 /// present 457, an index of another type 13. A failed call changes nothing.
 class QUENLO_EXPORT Collection {
  public:
+  /// An empty collection; it allocates nothing until an item arrives.
   Collection() noexcept;
+  /// Moving takes the items, keys and storage over and leaves `other` empty. Copies are made
+  /// with Copy(), which says whether the keys come along.
+  /// @{
   Collection(Collection&& other) noexcept;
   Collection& operator=(Collection&& other) noexcept;
+  /// @}
   Collection(const Collection&) = delete;
   Collection& operator=(const Collection&) = delete;
   ~Collection();
 
   // ---- The classic interface ---------------------------------------------------------
 
+  /// The number of items.
   std::int32_t Count() const noexcept { return count_; }
 
   /// The item a position or a key names.
@@ -66,6 +72,7 @@ class QUENLO_EXPORT Collection {
   bool AppendKeyText(std::int32_t position, std::string& out) const;
 
   /// The item at `position` (1..Count); raises 9 outside that range.
+  /// @{
   const Variant& At(std::int32_t position) const {
     CheckPosition(position);
     return ItemAt(position);
@@ -74,6 +81,7 @@ class QUENLO_EXPORT Collection {
     CheckPosition(position);
     return ItemAt(position);
   }
+  /// @}
 
   // ---- Changes ------------------------------------------------------------------------
 
