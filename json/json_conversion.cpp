@@ -17,45 +17,51 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/json.hpp"
+#include "runtime/keyed_filler.hpp"
 #include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
-// Fills the containers JSON describes as the object-string reader fills those it reads: straight
-// into their storage, looking each Map key up once, array elements without keys.
+// Fills a container JSON describes as the object-string reader fills those it reads: straight
+// into its storage, an Array's elements without keys; a Map's members are gathered and their
+// keys checked all at once when it closes.
 class JsonContainerFiller {
  public:
-  // A Map or an unbounded Array with room for `size` elements (a guess; 0 when unknown).
-  static TavrixPtr NewContainer(bool object, std::size_t size) {
-    TavrixPtr container = Tavrix::Create();
+  // Opens a Map or an unbounded Array with room for `size` elements (a guess; 0 when unknown).
+  JsonContainerFiller(bool object, std::size_t size) : container_(Tavrix::Create()) {
     if (object) {
-      container->SetMap();
+      container_->SetMap();
     } else {
-      container->SetArray();
+      container_->SetArray();
     }
     if (size > 0 && size <= kLargestReservation) {
-      container->values_.Reserve(static_cast<std::int32_t>(size));
+      const auto capacity = static_cast<std::int32_t>(size);
+      if (object) {
+        members_.Reserve(capacity);
+      } else {
+        container_->values_.Reserve(capacity);
+      }
     }
-    return container;
   }
 
-  // Adds an element to an Array, or to a Map under `key`: a key given twice keeps its first place
-  // and takes the later value.
-  static void Add(Tavrix& container, std::string_view key, Variant value) {
-    Collection& values = container.values_;
-    if (container.kind_ != KindMap) return values.Append(std::move(value));
-    try {
-      values.Append(Variant(), key);
-    } catch (const Error& error) {
-      if (error.Number() != err::kDuplicateKey) throw;
-      values.At(*values.FindKey(key)) = std::move(value);
-      return;
-    }
-    values.At(values.Count()) = std::move(value);
+  const TavrixPtr& Container() const noexcept { return container_; }
+
+  // Adds an element to an Array, or a member to a Map under `key`.
+  void Add(std::string_view key, Variant value) {
+    if (container_->kind_ == KindMap) return members_.Append(std::move(value), key);
+    container_->values_.Append(std::move(value));
+  }
+
+  // Hands a Map its members: a key given twice keeps its first place and takes the later value.
+  void Close() {
+    if (container_->kind_ == KindMap) container_->values_ = std::move(members_).Take();
   }
 
  private:
   static constexpr std::size_t kLargestReservation = 1 << 24;
+
+  TavrixPtr container_;
+  KeyedFiller members_;
 };
 
 namespace {
@@ -236,24 +242,26 @@ class TreeFromValue {
       holder->Item(1, ScalarFromJson(json));
       return holder;
     }
-    TavrixPtr root = JsonContainerFiller::NewContainer(json.is_object(), json.size());
+    JsonContainerFiller root(json.is_object(), json.size());
+    TavrixPtr tree = root.Container();
     TreeFromValue builder;
-    builder.open_.push_back(Open{&json, json.cbegin(), root.get()});
+    builder.open_.push_back(Open{&json, json.cbegin(), std::move(root)});
     builder.Run();
-    return root;
+    return tree;
   }
 
  private:
   struct Open {
     const Json* value;
     typename Json::const_iterator next;
-    Tavrix* container;
+    JsonContainerFiller filler;
   };
 
   void Run() {
     while (!open_.empty()) {
       Open& open = open_.back();
       if (open.next == open.value->cend()) {
+        open.filler.Close();
         open_.pop_back();
         continue;
       }
@@ -262,13 +270,13 @@ class TreeFromValue {
       const std::string_view key =
           open.value->is_object() ? std::string_view(member.key()) : std::string_view();
       if (!value.is_structured()) {
-        JsonContainerFiller::Add(*open.container, key, ScalarFromJson(value));
+        open.filler.Add(key, ScalarFromJson(value));
         continue;
       }
       RequireNestingWithinLimit(open_.size());
-      TavrixPtr nested = JsonContainerFiller::NewContainer(value.is_object(), value.size());
-      JsonContainerFiller::Add(*open.container, key, nested);
-      open_.push_back(Open{&value, value.cbegin(), nested.get()});  // `open` is not used again
+      JsonContainerFiller nested(value.is_object(), value.size());
+      open.filler.Add(key, nested.Container());
+      open_.push_back(Open{&value, value.cbegin(), std::move(nested)});  // `open` is not used again
     }
   }
 
@@ -339,30 +347,31 @@ class TreeFromEvents {
       root_ = Tavrix::Create();
       root_->Item(1, std::move(value));
     } else {
-      JsonContainerFiller::Add(*open_.back(), key_, std::move(value));
+      open_.back().Add(key_, std::move(value));
     }
     return true;
   }
 
   bool OpenContainer(bool object) {
     RequireNestingWithinLimit(open_.size());
-    TavrixPtr container = JsonContainerFiller::NewContainer(object, 0);
+    JsonContainerFiller filler(object, 0);
     if (open_.empty()) {
-      root_ = container;
+      root_ = filler.Container();
     } else {
-      JsonContainerFiller::Add(*open_.back(), key_, container);
+      open_.back().Add(key_, filler.Container());
     }
-    open_.push_back(container.get());
+    open_.push_back(std::move(filler));
     return true;
   }
 
   bool CloseContainer() {
+    open_.back().Close();
     open_.pop_back();
     return true;
   }
 
   TavrixPtr root_;
-  std::vector<Tavrix*> open_;
+  std::vector<JsonContainerFiller> open_;
   std::string key_;
 };
 

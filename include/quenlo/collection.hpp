@@ -97,6 +97,8 @@ class QUENLO_EXPORT Collection {
   Collection Copy(bool with_keys) const;
 
  private:
+  friend class KeyedFiller;  // runtime/keyed_filler.hpp
+
   struct SlotKey;
   struct KeyBlock;
   struct Probe;
@@ -117,6 +119,10 @@ class QUENLO_EXPORT Collection {
   std::int32_t Find(const Probe& probe) const noexcept;
   std::int32_t Scan(const Probe& probe) const noexcept;
   bool EnsureIndex() const noexcept;
+  std::unique_ptr<KeyIndex> BuildIndex() const noexcept;
+  bool HoldsDistinctKeys() noexcept;
+  void AppendWithoutLookup(Variant&& item, std::string_view key);
+  void MergeRepeatedKeys();
   bool AppendUnderFree(Variant&& item, const Probe& probe);
   bool KeepsPositionalKeys(std::int32_t position, SlotKey key) const noexcept;
   void StoreKeys();
