@@ -103,6 +103,7 @@ class QUENLO_EXPORT Collection {
   struct KeyBlock;
   struct Probe;
   struct KeyIndex;
+  struct IndexEntry;
 
   // How the items' keys are held: none has a key; the item at each position p has the key p,
   // held by nobody (what appending to an array under each new position gives); or a key word
@@ -120,7 +121,9 @@ class QUENLO_EXPORT Collection {
   std::int32_t Scan(const Probe& probe) const noexcept;
   bool EnsureIndex() const noexcept;
   std::unique_ptr<KeyIndex> BuildIndex() const noexcept;
-  bool HoldsDistinctKeys() noexcept;
+  std::unique_ptr<IndexEntry[]> KeyEntries() const noexcept;
+  bool SameKeysAt(std::uint32_t ordinal, std::uint32_t other) const noexcept;
+  bool HoldsDistinctKeys() const noexcept;
   void AppendWithoutLookup(Variant&& item, std::string_view key);
   void MergeRepeatedKeys();
   bool AppendUnderFree(Variant&& item, const Probe& probe);
