@@ -107,13 +107,13 @@ Json ScalarToJson(const Variant& value) {
 
 // Appends a member to an object whose keys are known to be distinct (a Map's keys are distinct
 // texts): at the end of an ordered object, without the linear search its operator[] makes.
-ordered_json* AppendMember(ordered_json::object_t& object, std::string key, ordered_json value) {
+ordered_json* AppendMember(ordered_json::object_t& object, const std::string& key, ordered_json value) {
   auto& members = static_cast<ordered_json::object_t::Container&>(object);
-  return &members.emplace_back(std::move(key), std::move(value)).second;
+  return &members.emplace_back(key, std::move(value)).second;
 }
 
-PlainJson* AppendMember(PlainJson::object_t& object, std::string key, PlainJson value) {
-  return &object.emplace(std::move(key), std::move(value)).first->second;
+PlainJson* AppendMember(PlainJson::object_t& object, const std::string& key, PlainJson value) {
+  return &object.emplace(key, std::move(value)).first->second;
 }
 
 // Builds the JSON of a tree as the walk meets its containers and elements. Each open container
@@ -132,7 +132,10 @@ class JsonBuilder {
 
   void Element(const Tavrix& container, std::int32_t position, std::int32_t /*level*/) {
     open_.back().position = position;
-    if (TreeWalk::KindOf(container) == KindMap) key_ = TreeWalk::KeyText(container, position);
+    if (TreeWalk::KindOf(container) == KindMap) {
+      key_.clear();  // keeps its room: a key is copied once, into its member
+      TreeWalk::AppendKeyText(key_, container, position);
+    }
   }
 
   void Scalar(const Variant& value) {
@@ -186,8 +189,7 @@ class JsonBuilder {
       return &slot.back();
     }
     if (slot.is_object()) {
-      return AppendMember(slot.template get_ref<typename Json::object_t&>(), std::move(key_),
-                          std::move(value));
+      return AppendMember(slot.template get_ref<typename Json::object_t&>(), key_, std::move(value));
     }
     slot = std::move(value);  // the value of a Variant-kind container
     return &slot;
