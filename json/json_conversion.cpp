@@ -1,6 +1,6 @@
 // Conversion between container trees and nlohmann/json values. Trees are walked with the shared
-// tree walk and JSON values with an explicit stack, so neither direction recurses, and each
-// member of a JSON object is appended without searching the object: both directions are linear.
+// tree walk and JSON values with an explicit stack, so neither direction recurses, and the keys
+// of a JSON object are checked all at once when it closes: both directions are linear.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
