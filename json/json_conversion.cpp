@@ -1,6 +1,6 @@
 // Conversion between container trees and nlohmann/json values. Trees are walked with the shared
-// tree walk and JSON values with an explicit stack, so neither direction recurses, and each
-// member of a JSON object is appended without searching the object: both directions are linear.
+// tree walk and JSON values with an explicit stack, so neither direction recurses, and the keys
+// of a JSON object are checked all at once when it closes: both directions are linear.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -18,45 +18,52 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/json.hpp"
+#include "runtime/keyed_filler.hpp"
 #include "runtime/translate_errors.hpp"
 
 namespace quenlo {
 
-// Fills the containers JSON describes as the object-string reader fills those it reads: straight
-// into their storage, looking each Map key up once, array elements without keys.
+// Fills a container JSON describes as the object-string reader fills those it reads: straight
+// into its storage, an Array's elements without keys; a Map's members are gathered and their
+// keys checked all at once when it closes.
 class JsonContainerFiller {
  public:
-  // A Map or an unbounded Array with room for `size` elements (a guess; 0 when unknown).
-  static TavrixPtr NewContainer(bool object, std::size_t size) {
-    TavrixPtr container = Tavrix::Create();
+  // Opens a Map or an unbounded Array with room for `size` elements (a guess; 0 when unknown).
+  JsonContainerFiller(bool object, std::size_t size) : container_(Tavrix::Create()) {
     if (object) {
-      container->SetMap();
+      container_->SetMap();
     } else {
-      container->SetArray();
+      container_->SetArray();
     }
     if (size > 0 && size <= kLargestReservation) {
-      detail::access::values(*container).Reserve(static_cast<std::int32_t>(size));
+      const auto capacity = static_cast<std::int32_t>(size);
+      if (object) {
+        members_.Reserve(capacity);
+      } else {
+        detail::access::values(*container_).Reserve(capacity);
+      }
     }
-    return container;
   }
 
-  // Adds an element to an Array, or to a Map under `key`: a key given twice keeps its first place
-  // and takes the later value.
-  static void Add(Tavrix& container, std::string_view key, Variant value) {
-    Collection& values = detail::access::values(container);
-    if (detail::access::kind(container) != KindMap) return values.Append(std::move(value));
-    try {
-      values.Append(Variant(), key);
-    } catch (const Error& error) {
-      if (error.Number() != err::kDuplicateKey) throw;
-      values.At(*values.FindKey(key)) = std::move(value);
-      return;
-    }
-    values.At(values.Count()) = std::move(value);
+  const TavrixPtr& Container() const noexcept { return container_; }
+
+  // Adds an element to an Array, or a member to a Map under `key`.
+  void Add(std::string_view key, Variant value) {
+    if (detail::access::kind(*container_) == KindMap) return members_.Append(std::move(value), key);
+    detail::access::values(*container_).Append(std::move(value));
+  }
+
+  // Hands a Map its members: a key given twice keeps its first place and takes the later value.
+  void Close() {
+    if (detail::access::kind(*container_) == KindMap)
+      detail::access::values(*container_) = std::move(members_).Take();
   }
 
  private:
   static constexpr std::size_t kLargestReservation = 1 << 24;
+
+  TavrixPtr container_;
+  KeyedFiller members_;
 };
 
 namespace {
@@ -102,13 +109,13 @@ Json ScalarToJson(const Variant& value) {
 
 // Appends a member to an object whose keys are known to be distinct (a Map's keys are distinct
 // texts): at the end of an ordered object, without the linear search its operator[] makes.
-ordered_json* AppendMember(ordered_json::object_t& object, std::string key, ordered_json value) {
+ordered_json* AppendMember(ordered_json::object_t& object, const std::string& key, ordered_json value) {
   auto& members = static_cast<ordered_json::object_t::Container&>(object);
-  return &members.emplace_back(std::move(key), std::move(value)).second;
+  return &members.emplace_back(key, std::move(value)).second;
 }
 
-PlainJson* AppendMember(PlainJson::object_t& object, std::string key, PlainJson value) {
-  return &object.emplace(std::move(key), std::move(value)).first->second;
+PlainJson* AppendMember(PlainJson::object_t& object, const std::string& key, PlainJson value) {
+  return &object.emplace(key, std::move(value)).first->second;
 }
 
 // Builds the JSON of a tree as the walk meets its containers and elements. Each open container
@@ -127,7 +134,10 @@ class JsonBuilder {
 
   void Element(const Tavrix& container, std::int32_t position, std::int32_t /*level*/) {
     open_.back().position = position;
-    if (TreeWalk::KindOf(container) == KindMap) key_ = TreeWalk::KeyText(container, position);
+    if (TreeWalk::KindOf(container) == KindMap) {
+      key_.clear();  // keeps its room: a key is copied once, into its member
+      TreeWalk::AppendKeyText(key_, container, position);
+    }
   }
 
   void Scalar(const Variant& value) {
@@ -181,8 +191,7 @@ class JsonBuilder {
       return &slot.back();
     }
     if (slot.is_object()) {
-      return AppendMember(slot.template get_ref<typename Json::object_t&>(), std::move(key_),
-                          std::move(value));
+      return AppendMember(slot.template get_ref<typename Json::object_t&>(), key_, std::move(value));
     }
     slot = std::move(value);  // the value of a Variant-kind container
     return &slot;
@@ -237,24 +246,26 @@ class TreeFromValue {
       holder->Item(1, ScalarFromJson(json));
       return holder;
     }
-    TavrixPtr root = JsonContainerFiller::NewContainer(json.is_object(), json.size());
+    JsonContainerFiller root(json.is_object(), json.size());
+    TavrixPtr tree = root.Container();
     TreeFromValue builder;
-    builder.open_.push_back(Open{&json, json.cbegin(), root.get()});
+    builder.open_.push_back(Open{&json, json.cbegin(), std::move(root)});
     builder.Run();
-    return root;
+    return tree;
   }
 
  private:
   struct Open {
     const Json* value;
     typename Json::const_iterator next;
-    Tavrix* container;
+    JsonContainerFiller filler;
   };
 
   void Run() {
     while (!open_.empty()) {
       Open& open = open_.back();
       if (open.next == open.value->cend()) {
+        open.filler.Close();
         open_.pop_back();
         continue;
       }
@@ -263,13 +274,13 @@ class TreeFromValue {
       const std::string_view key =
           open.value->is_object() ? std::string_view(member.key()) : std::string_view();
       if (!value.is_structured()) {
-        JsonContainerFiller::Add(*open.container, key, ScalarFromJson(value));
+        open.filler.Add(key, ScalarFromJson(value));
         continue;
       }
       RequireNestingWithinLimit(open_.size());
-      TavrixPtr nested = JsonContainerFiller::NewContainer(value.is_object(), value.size());
-      JsonContainerFiller::Add(*open.container, key, nested);
-      open_.push_back(Open{&value, value.cbegin(), nested.get()});  // `open` is not used again
+      JsonContainerFiller nested(value.is_object(), value.size());
+      open.filler.Add(key, nested.Container());
+      open_.push_back(Open{&value, value.cbegin(), std::move(nested)});  // `open` is not used again
     }
   }
 
@@ -340,30 +351,31 @@ class TreeFromEvents {
       root_ = Tavrix::Create();
       root_->Item(1, std::move(value));
     } else {
-      JsonContainerFiller::Add(*open_.back(), key_, std::move(value));
+      open_.back().Add(key_, std::move(value));
     }
     return true;
   }
 
   bool OpenContainer(bool object) {
     RequireNestingWithinLimit(open_.size());
-    TavrixPtr container = JsonContainerFiller::NewContainer(object, 0);
+    JsonContainerFiller filler(object, 0);
     if (open_.empty()) {
-      root_ = container;
+      root_ = filler.Container();
     } else {
-      JsonContainerFiller::Add(*open_.back(), key_, container);
+      open_.back().Add(key_, filler.Container());
     }
-    open_.push_back(container.get());
+    open_.push_back(std::move(filler));
     return true;
   }
 
   bool CloseContainer() {
+    open_.back().Close();
     open_.pop_back();
     return true;
   }
 
   TavrixPtr root_;
-  std::vector<Tavrix*> open_;
+  std::vector<JsonContainerFiller> open_;
   std::string key_;
 };
 

@@ -130,6 +130,9 @@ struct Collection::SlotKey {
   }
 
   bool IsNone() const noexcept { return word == 0; }
+  bool SameAs(SlotKey other) const noexcept {
+    return word == other.word || (IsBlock() && other.IsBlock() && AsBlock().Text() == other.AsBlock().Text());
+  }
   bool IsInteger() const noexcept { return (word & kIntegerBit) != 0; }
   // An integer or an inline text: the word is the whole key.
   bool IsWord() const noexcept { return (word & (kIntegerBit | kInlineBit)) != 0; }
@@ -176,6 +179,10 @@ struct Collection::Probe {
     return {SlotKey{}, key, std::nullopt};
   }
   static Probe Of(std::int32_t number) noexcept { return {SlotKey::Integer(number), {}, std::nullopt}; }
+  static Probe Of(SlotKey key) noexcept {
+    if (key.IsBlock()) return {SlotKey{}, key.AsBlock().Text(), key.AsBlock().hash};
+    return {key, {}, std::nullopt};
+  }
 
   bool IsInteger() const noexcept { return word.IsInteger(); }
   std::uint32_t Hash() const noexcept {
@@ -193,11 +200,13 @@ struct Collection::Probe {
 // at most half full; removal shifts later entries back, so there are no tombstones. An entry's
 // tag is the hash with the top bit set (tables stay below 2^31 entries, so the bit never
 // chooses a bucket); a tag of 0 marks an empty entry.
+struct Collection::IndexEntry {
+  std::uint32_t tag;
+  std::uint32_t ordinal;
+};
+
 struct Collection::KeyIndex {
-  struct Entry {
-    std::uint32_t tag;
-    std::uint32_t ordinal;
-  };
+  using Entry = IndexEntry;
   std::unique_ptr<Entry[]> entries;
   std::size_t mask = 0;
 
@@ -226,6 +235,88 @@ struct Collection::KeyIndex {
     mask = fresh_size - 1;
     for (std::size_t i = 0; i < size; ++i) {
       if (fresh[i].tag != 0) Insert(fresh[i].tag, fresh[i].ordinal);
+    }
+    return true;
+  }
+
+  // Enters an ordinal unless `matches` answers true for one of that hash already there; true
+  // when entered.
+  template <class Matches>
+  bool InsertNew(std::uint32_t hash, std::uint32_t ordinal, Matches&& matches) noexcept {
+    const std::uint32_t tag = TagOf(hash);
+    std::size_t i = tag & mask;
+    for (; entries[i].tag != 0; i = (i + 1) & mask) {
+      if (entries[i].tag == tag && matches(entries[i].ordinal)) return false;
+    }
+    entries[i] = {tag, ordinal};
+    return true;
+  }
+
+  // Enters many entries, each unless one with the same key is there already (`same_keys` tells
+  // from two ordinals); false when one was not entered. A large table is filled one part of
+  // kPartSize entries at a time, the entries grouped by part first: filling it in any order
+  // gives a sound table, and this one misses the cache far less than the whole table at random.
+  template <class SameKeys>
+  bool InsertAll(std::unique_ptr<Entry[]>& batch, std::size_t count, SameKeys&& same_keys) noexcept {
+    constexpr std::size_t kPartSize = 8192;  // 64 KiB of entries
+    const std::size_t parts = (mask + 1) / kPartSize;
+    if (parts > 1)
+      GroupByPart(batch, count, parts, [this](const Entry& entry) { return (entry.tag & mask) / kPartSize; });
+    return InsertEach(batch.get(), count, same_keys);
+  }
+
+  // Whether no two entries have the same key, told without a table for all of them: the
+  // entries are grouped by the top bits of their hashes, and each group is entered in a small
+  // table that stays in the cache.
+  template <class SameKeys>
+  static bool AllDistinct(std::unique_ptr<Entry[]>& batch, std::size_t count, SameKeys&& same_keys) noexcept {
+    constexpr std::size_t kGroupSize = 4096;  // keys in a group, on average
+    int group_bits = 0;
+    while (group_bits < 20 && (count >> group_bits) > kGroupSize) ++group_bits;
+    auto group_of = [group_bits](const Entry& entry) {
+      return group_bits == 0 ? 0 : static_cast<std::size_t>((entry.tag << 1) >> (32 - group_bits));
+    };
+    const std::unique_ptr<std::size_t[]> starts =
+        GroupByPart(batch, count, std::size_t{1} << group_bits, group_of);
+    if (starts == nullptr) return false;
+    std::size_t largest = 0;
+    for (std::size_t group = 0; group < (std::size_t{1} << group_bits); ++group) {
+      largest = std::max(largest, starts[group + 1] - starts[group]);
+    }
+    KeyIndex table;
+    if (!table.Reserve(largest)) return false;
+    for (std::size_t group = 0; group < (std::size_t{1} << group_bits); ++group) {
+      std::fill_n(table.entries.get(), table.mask + 1, Entry{0, 0});
+      if (!table.InsertEach(&batch[starts[group]], starts[group + 1] - starts[group], same_keys))
+        return false;
+    }
+    return true;
+  }
+
+  // Groups the entries by part_of(entry), a number below `parts`, keeping their order within a
+  // group; gives where each group starts, then the count, or nothing when memory runs out (the
+  // entries then stay as they were).
+  template <class PartOf>
+  static std::unique_ptr<std::size_t[]> GroupByPart(std::unique_ptr<Entry[]>& batch, std::size_t count,
+                                                    std::size_t parts, PartOf&& part_of) noexcept {
+    std::unique_ptr<std::size_t[]> starts(new (std::nothrow) std::size_t[parts + 1]());
+    std::unique_ptr<Entry[]> grouped(parts > 1 ? new (std::nothrow) Entry[count] : nullptr);
+    if (starts == nullptr || (parts > 1 && grouped == nullptr)) return nullptr;
+    starts[parts] = count;
+    if (parts == 1) return starts;
+    for (std::size_t i = 0; i < count; ++i) ++starts[part_of(batch[i])];
+    for (std::size_t part = 1; part < parts; ++part) starts[part] += starts[part - 1];
+    for (std::size_t i = count; i-- > 0;) grouped[--starts[part_of(batch[i])]] = batch[i];
+    batch = std::move(grouped);
+    return starts;
+  }
+
+  template <class SameKeys>
+  bool InsertEach(const Entry* batch, std::size_t count, SameKeys& same_keys) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint32_t ordinal = batch[i].ordinal;
+      auto same_key = [&same_keys, ordinal](std::uint32_t other) { return same_keys(ordinal, other); };
+      if (!InsertNew(batch[i].tag, ordinal, same_key)) return false;
     }
     return true;
   }
@@ -541,15 +632,86 @@ std::int32_t Collection::Scan(const Probe& probe) const noexcept {
 // Builds the index of the stored keys when there is none; false when memory for it runs out
 // (lookups then scan).
 bool Collection::EnsureIndex() const noexcept {
-  if (index_ != nullptr) return true;
-  std::unique_ptr<KeyIndex> index(new (std::nothrow) KeyIndex);
-  if (index == nullptr || !index->Reserve(static_cast<std::size_t>(keyed_count_))) return false;
+  if (index_ == nullptr) index_ = BuildIndex();
+  return index_ != nullptr;
+}
+
+// Each stored key's index entry, in order; nothing when memory runs out.
+std::unique_ptr<Collection::IndexEntry[]> Collection::KeyEntries() const noexcept {
+  std::unique_ptr<KeyIndex::Entry[]> entries(new (std::nothrow)
+                                                 KeyIndex::Entry[static_cast<std::size_t>(keyed_count_)]);
+  if (entries == nullptr) return nullptr;
+  std::size_t entered = 0;
   for (std::int32_t position = 1; position <= count_; ++position) {
     const SlotKey key = KeyOf(position);
-    if (!key.IsNone()) index->Insert(key.Hash(), OrdinalOf(position));
+    if (!key.IsNone()) entries[entered++] = {KeyIndex::TagOf(key.Hash()), OrdinalOf(position)};
   }
-  index_ = std::move(index);
+  return entries;
+}
+
+bool Collection::SameKeysAt(std::uint32_t ordinal, std::uint32_t other) const noexcept {
+  auto position_of = [this](std::uint32_t at) { return static_cast<std::int32_t>(at - base_) + 1; };
+  return KeyOf(position_of(ordinal)).SameAs(KeyOf(position_of(other)));
+}
+
+// An index of every stored key, or nothing when memory runs out or a key is held twice.
+std::unique_ptr<Collection::KeyIndex> Collection::BuildIndex() const noexcept {
+  std::unique_ptr<KeyIndex> index(new (std::nothrow) KeyIndex);
+  std::unique_ptr<KeyIndex::Entry[]> entries = KeyEntries();
+  if (index == nullptr || entries == nullptr || !index->Reserve(static_cast<std::size_t>(keyed_count_)) ||
+      !index->InsertAll(entries, static_cast<std::size_t>(keyed_count_),
+                        [this](std::uint32_t a, std::uint32_t b) { return SameKeysAt(a, b); })) {
+    return nullptr;
+  }
+  return index;
+}
+
+// Whether no key is held twice: false also when memory to tell runs out.
+bool Collection::HoldsDistinctKeys() const noexcept {
+  if (key_form_ != KeyForm::kStored) return true;
+  if (count_ > kScanLimit) {
+    std::unique_ptr<KeyIndex::Entry[]> entries = KeyEntries();
+    return entries != nullptr &&
+           KeyIndex::AllDistinct(entries, static_cast<std::size_t>(keyed_count_),
+                                 [this](std::uint32_t a, std::uint32_t b) { return SameKeysAt(a, b); });
+  }
+  for (std::int32_t position = 2; position <= count_; ++position) {
+    const SlotKey key = KeyOf(position);
+    for (std::int32_t earlier = 1; earlier < position && !key.IsNone(); ++earlier) {
+      if (key.SameAs(KeyOf(earlier))) return false;
+    }
+  }
   return true;
+}
+
+// Appends an item under a key without looking the key up, so that the collection may hold it
+// twice until MergeRepeatedKeys; the index goes, to be built again by that merge or a lookup.
+void Collection::AppendWithoutLookup(Variant&& item, std::string_view key) {
+  index_.reset();
+  const Probe probe = Probe::Of(key);
+  Prepare(count_ + 1, true, probe.word);
+  Place(count_ + 1, std::move(item), probe.MakeKey());
+}
+
+// Gives a key held more than once its first place and its last item, and closes up the later
+// places: what appending each item in turn gives when an item under a key already present
+// replaces that key's item. Only the rare collection that holds a key twice is rebuilt, item
+// by item in a ring with room for all; when memory for it runs out (7), nothing changes.
+void Collection::MergeRepeatedKeys() {
+  if (HoldsDistinctKeys()) return;
+  Collection merged;
+  merged.GrowTo(count_, true);
+  for (std::int32_t position = 1; position <= count_; ++position) {
+    const SlotKey key = std::exchange(KeyWords()[RingIndex(position)], SlotKey{});
+    const std::int32_t first = key.IsNone() ? 0 : merged.Find(Probe::Of(key));
+    if (first == 0) {
+      merged.Place(merged.count_ + 1, std::move(ItemAt(position)), key);
+    } else {
+      merged.ItemAt(first) = std::move(ItemAt(position));
+      key.Free();
+    }
+  }
+  *this = std::move(merged);
 }
 
 // Whether an item placed at `position` under `word` keeps every key its position's number.

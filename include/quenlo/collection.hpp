@@ -111,10 +111,13 @@ class QUENLO_EXPORT Collection {
   Collection Copy(bool with_keys) const;
 
  private:
+  friend class KeyedFiller;  // runtime/keyed_filler.hpp
+
   struct SlotKey;
   struct KeyBlock;
   struct Probe;
   struct KeyIndex;
+  struct IndexEntry;
 
   // How the items' keys are held: none has a key; the item at each position p has the key p,
   // held by nobody (what appending to an array under each new position gives); or a key word
@@ -138,6 +141,12 @@ class QUENLO_EXPORT Collection {
   std::int32_t Find(const Probe& probe) const noexcept;
   std::int32_t Scan(const Probe& probe) const noexcept;
   bool EnsureIndex() const noexcept;
+  std::unique_ptr<KeyIndex> BuildIndex() const noexcept;
+  std::unique_ptr<IndexEntry[]> KeyEntries() const noexcept;
+  bool SameKeysAt(std::uint32_t ordinal, std::uint32_t other) const noexcept;
+  bool HoldsDistinctKeys() const noexcept;
+  void AppendWithoutLookup(Variant&& item, std::string_view key);
+  void MergeRepeatedKeys();
   bool AppendUnderFree(Variant&& item, const Probe& probe);
   bool KeepsPositionalKeys(std::int32_t position, SlotKey key) const noexcept;
   void StoreKeys();

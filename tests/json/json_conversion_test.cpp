@@ -67,6 +67,21 @@ TEST(JsonRoundTrip, AKeyGivenTwiceKeepsItsFirstPlaceAndItsLastValue) {
   const std::string text = R"({"a": 1, "b": 2, "a": 3})";
   EXPECT_EQ(TreeFromJsonText(text)->GetObjectString(), "\\11000\\{a: \\3\\3, b: \\3\\2}");
   EXPECT_EQ(TreeFromJson(ordered_json::parse(text))->GetObjectString(), "\\11000\\{a: \\3\\3, b: \\3\\2}");
+  // Among many keys, and in an ordered_json whose members were given one key twice directly.
+  std::string many = "{";
+  ordered_json members = ordered_json::object();
+  auto& listed = static_cast<ordered_json::object_t::Container&>(members.get_ref<ordered_json::object_t&>());
+  for (int i = 0; i < 100; ++i) {
+    const std::string key = "member " + std::to_string(i % 60);
+    many += (i > 0 ? ", \"" : "\"") + key + "\": " + std::to_string(i);
+    listed.emplace_back(key, i);
+  }
+  for (const TavrixPtr& tree : {TreeFromJsonText(many + "}"), TreeFromJson(members)}) {
+    ASSERT_EQ(tree->Length(), 60);
+    EXPECT_EQ(tree->Item("member 7").AsLong(), 67);
+    EXPECT_EQ(tree->Item("member 59").AsLong(), 59);
+    EXPECT_EQ(tree->GetKeys()->Item(8).AsString(), "member 7");
+  }
 }
 
 // ---- What JSON cannot keep -------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
+#include "runtime/keyed_filler.hpp"
 #include "support/containers.hpp"
 #include "support/expect.hpp"
 
@@ -237,6 +238,49 @@ TEST(Collection, AppendUnderFreeKeyGivesTheKeyOnlyWhenNoItemHoldsIt) {
   collection = small.Copy(true);
   EXPECT_FALSE(collection.AppendUnderFreeKey("again", 50));
   EXPECT_EQ(Listing(collection), "fifty:50 ten:10 again");
+}
+
+// A filler checks its keys only when it hands its items over, yet gives exactly what appending
+// each item in turn gives when an item under a key already present replaces that key's item:
+// with few items and many, keys given once, twice or more, short, long and integer texts.
+TEST(Collection, AFillerGivesWhatAppendingEachItemInTurnGives) {
+  std::mt19937 random(20261206);
+  const std::string key_forms[] = {"k", "", "0", "a key too long to sit in the slot "};
+  for (const int size : {0, 1, 5, 8, 9, 40, 3000, 20000}) {
+    for (const int pool : {size / 2 + 1, 4 * size + 1}) {
+      KeyedFiller filler;
+      Collection expected;
+      for (int i = 0; i < size; ++i) {
+        const int drawn = std::uniform_int_distribution<int>(0, pool - 1)(random);
+        const std::string key = key_forms[drawn % 4] + std::to_string(drawn);
+        filler.Append(i, key);
+        if (const auto position = expected.FindKey(key)) {
+          expected.At(*position) = i;
+        } else {
+          expected.Append(i, key);
+        }
+      }
+      const Collection filled = std::move(filler).Take();
+      ASSERT_EQ(Listing(filled), Listing(expected)) << size << ' ' << pool;
+      for (std::int32_t position = 1; position <= filled.Count(); ++position) {
+        ASSERT_EQ(filled.FindKey(*filled.KeyAt(position)), position) << size << ' ' << pool;
+      }
+      EXPECT_FALSE(filled.FindKey("absent"));
+    }
+  }
+}
+
+// Keys appended in order under their positions' numbers stay free of storage through a filler,
+// and a key given twice among them still merges.
+TEST(Collection, AFillerKeepsPositionKeysAndMergesThemWhenGivenTwice) {
+  KeyedFiller positions;
+  for (int i = 1; i <= 20; ++i) positions.Append(-i, std::to_string(i));
+  positions.Append(0, "3");
+  const Collection filled = std::move(positions).Take();
+  EXPECT_EQ(filled.Count(), 20);
+  EXPECT_IDENTICAL(filled.Item("3"), Variant(0));
+  EXPECT_IDENTICAL(filled.Item("20"), Variant(-20));
+  EXPECT_EQ(ErrorNumberOf([&] { filled.Item("21"); }), err::kInvalidProcedureCall);
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+// KeyedFiller: fills a Collection with keyed items faster than one checked append each.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+#include "quenlo/collection.hpp"
+#include "quenlo/variant.hpp"
+
+namespace quenlo {
+
+/// Gathers keyed items without looking each key up, and checks the keys all at once when it
+/// hands the items over: a key given more than once keeps its first place and takes its last
+/// item, as when each later item replaced the earlier one's. Until then nothing else sees the
+/// items, so no Collection that others can reach holds a key twice.
+class KeyedFiller {
+ public:
+  void Reserve(std::int32_t capacity) { items_.Reserve(capacity); }
+  void Append(Variant item, std::string_view key) { items_.AppendWithoutLookup(std::move(item), key); }
+  /// The items gathered, in order; raises 7 when memory runs out.
+  Collection Take() && {
+    items_.MergeRepeatedKeys();
+    return std::move(items_);
+  }
+
+ private:
+  Collection items_;
+};
+
+}  // namespace quenlo
