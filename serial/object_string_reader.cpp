@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -20,6 +21,10 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/kind_marks.hpp"
 #include "quenlo/conversion.hpp"
@@ -33,22 +38,61 @@
 namespace quenlo {
 namespace {
 
-// What one byte of the text is to the tokenizer.
-enum class ByteClass : std::uint8_t { kOrdinary, kDelimiter, kMaybeAcute };
+// The tokenizer looks at the text a chunk at a time. The bytes that may be marks are the one-byte
+// delimiters and C2, the first byte of the acute accent C2 B4.
+constexpr std::size_t kChunk = 16;
 
-constexpr std::array<ByteClass, 256> MakeByteClasses() {
-  std::array<ByteClass, 256> classes{};
-  for (const char delimiter : std::string_view("[]{}()<>,:`")) {
-    classes[static_cast<unsigned char>(delimiter)] = ByteClass::kDelimiter;
-  }
-  classes[0xC2] = ByteClass::kMaybeAcute;  // C2 B4 is the acute accent
-  return classes;
+#if defined(__SSE2__)
+// The first `available` bytes (fewer than kChunk) of the last chunk, padded with zeros, which are
+// no marks.
+std::array<unsigned char, kChunk> PaddedChunk(const unsigned char* bytes, std::size_t available) noexcept {
+  std::array<unsigned char, kChunk> padded{};
+  std::copy_n(bytes, available, padded.begin());
+  return padded;
 }
-constexpr std::array<ByteClass, 256> kByteClasses = MakeByteClasses();
+
+// Bit i is set when byte i of the chunk may be a mark. Pairs of marks that differ in one bit are
+// each found by one comparison, with that bit set first.
+std::uint32_t MarkCandidates(const unsigned char* bytes, std::size_t available) noexcept {
+  std::array<unsigned char, kChunk> padded;
+  if (available < kChunk) {
+    padded = PaddedChunk(bytes, available);
+    bytes = padded.data();
+  }
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const auto equal = [](__m128i value, unsigned char byte) {
+    return _mm_cmpeq_epi8(value, _mm_set1_epi8(static_cast<char>(byte)));
+  };
+  const auto with_bit = [&](unsigned char bit) {
+    return _mm_or_si128(chunk, _mm_set1_epi8(static_cast<char>(bit)));
+  };
+  const __m128i brackets = _mm_or_si128(equal(with_bit(0x20), '{'), equal(with_bit(0x20), '}'));  // [ { ] }
+  const __m128i angles = _mm_or_si128(equal(with_bit(0x01), ')'), equal(with_bit(0x02), '>'));    // ( ) < >
+  const __m128i others = _mm_or_si128(_mm_or_si128(equal(chunk, ','), equal(chunk, ':')),
+                                      _mm_or_si128(equal(chunk, '`'), equal(chunk, 0xC2)));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(brackets, angles), others)));
+}
+#else
+constexpr std::array<bool, 256> MakeMarkByteTable() {
+  std::array<bool, 256> table{};
+  for (const char mark : std::string_view("[]{}()<>,:`\xC2")) table[static_cast<unsigned char>(mark)] = true;
+  return table;
+}
+constexpr std::array<bool, 256> kIsMarkByte = MakeMarkByteTable();
+
+std::uint32_t MarkCandidates(const unsigned char* bytes, std::size_t available) noexcept {
+  std::uint32_t marks = 0;
+  for (std::size_t at = 0; at < std::min(available, kChunk); ++at) {
+    marks |= static_cast<std::uint32_t>(kIsMarkByte[bytes[at]]) << at;
+  }
+  return marks;
+}
+#endif
 
 // One token, eight bytes: where it starts in the text and, for a run of ordinary characters,
 // its size; for a delimiter, kDelimiterBit and the index of its closing mark when it is an
-// opening mark that has one (else kNoMatch). A run has no leading or trailing spaces and may be
+// opening mark that has one (else kNoMatch), or for a closing mark that matched one the count
+// of separators between them. A run has no leading or trailing spaces and may be
 // empty; a delimiter is one character, the acute accent being its only two-byte one.
 struct Token {
   std::uint32_t offset;
@@ -83,6 +127,11 @@ class TokenList {
   bool IsHeader(std::size_t index) const noexcept { return !IsDelimiter(index) && Text(index) == kHeader; }
   // The index of the closing mark of an opening mark, or kNoMatch.
   std::size_t MatchOf(std::size_t index) const noexcept { return tokens_[index].info & ~kDelimiterBit; }
+  // The ',' marks between a closing mark and the opening mark it matched, those of nested marks
+  // left out, counted as the text was split.
+  std::size_t SeparatorsBefore(std::size_t closing) const noexcept {
+    return tokens_[closing].info & ~kDelimiterBit;
+  }
 
   // The bracket an opening mark token opens, or kNoBracket.
   Bracket OpeningOf(std::size_t index) const noexcept {
@@ -100,24 +149,26 @@ class TokenList {
     return mark.size() == 2 ? kAcute : kBracketClosedBy[static_cast<unsigned char>(mark[0])];
   }
 
+  // Looks at the text sixteen bytes at a time: only the bytes that may be marks are visited one by
+  // one, and runs of ordinary characters between them are passed over whole.
   void Split() {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
     const std::size_t size = text_.size();
     tokens_.reserve(size / 4 + 4);
     std::size_t run_start = 0;
-    std::size_t at = 0;
-    while (at < size) {
-      const ByteClass byte_class = kByteClasses[bytes[at]];
-      if (byte_class == ByteClass::kOrdinary ||
-          (byte_class == ByteClass::kMaybeAcute && (at + 1 == size || bytes[at + 1] != 0xB4))) {
-        ++at;
-        continue;
+    for (std::size_t chunk = 0; chunk < size; chunk += kChunk) {
+      for (std::uint32_t marks = MarkCandidates(bytes + chunk, size - chunk); marks != 0;
+           marks &= marks - 1) {
+        const std::size_t at = chunk + static_cast<std::size_t>(std::countr_zero(marks));
+        std::size_t width = 1;
+        if (bytes[at] == 0xC2) {
+          if (at + 1 == size || bytes[at + 1] != 0xB4) continue;
+          width = 2;
+        }
+        if (at > run_start) AddRun(run_start, at);
+        AddDelimiter(at, width);
+        run_start = at + width;
       }
-      const std::size_t width = byte_class == ByteClass::kMaybeAcute ? 2 : 1;
-      if (at > run_start) AddRun(run_start, at);
-      AddDelimiter(at, width);
-      at += width;
-      run_start = at;
     }
     if (size > run_start) AddRun(run_start, size);
   }
@@ -128,24 +179,49 @@ class TokenList {
     tokens_.push_back(Token{static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end - begin)});
   }
 
+  // A ',' counts for the innermost open mark; a closing mark keeps the count of the opening mark
+  // it matches.
   void AddDelimiter(std::size_t at, std::size_t width) {
     const auto index = static_cast<std::uint32_t>(tokens_.size());
     tokens_.push_back(Token{static_cast<std::uint32_t>(at), kDelimiterBit | kNoMatch});
     const std::string_view mark = text_.substr(at, width);
-    if (const Bracket opening = width == 1 ? OpeningBracket(mark[0]) : kNoBracket; opening != kNoBracket) {
+    if (mark[0] == ',') {
+      if (!nesting_.empty()) ++nesting_.back().separators;
+    } else if (const Bracket opening = width == 1 ? OpeningBracket(mark[0]) : kNoBracket;
+               opening != kNoBracket) {
       open_[opening].push_back(index);
+      nesting_.push_back(OpenMark{index, 0});
     } else if (const Bracket closing = ClosingBracket(mark); closing != kNoBracket) {
       auto& open = open_[closing];
       if (!open.empty()) {
         tokens_[open.back()].info = kDelimiterBit | index;
+        tokens_[index].info = kDelimiterBit | SeparatorsOf(open.back());
         open.pop_back();
       }
     }
   }
 
+  // The separators counted for the opening mark `opening`, now matched, which closes it and every
+  // mark opened after it; 0 for a mark whose count went with a mark of another kind that closed
+  // around it.
+  std::uint32_t SeparatorsOf(std::uint32_t opening) {
+    while (!nesting_.empty() && nesting_.back().index > opening) nesting_.pop_back();
+    if (nesting_.empty() || nesting_.back().index != opening) return 0;
+    const std::uint32_t separators = nesting_.back().separators;
+    nesting_.pop_back();
+    return separators;
+  }
+
   std::string_view text_;
   std::vector<Token> tokens_;
   std::array<std::vector<std::uint32_t>, kBracketCount> open_;  // opening marks not matched yet
+  // Opening marks not matched yet, in text order, with the ',' counted since each (not within a
+  // later one).
+  struct OpenMark {
+    std::uint32_t index;
+    std::uint32_t separators;
+  };
+  std::vector<OpenMark> nesting_;
 };
 
 // A tag of up to five plain digits, read without the general conversion (the common case; the
@@ -813,15 +889,9 @@ class ObjectStringReader {
   // separators, leaving out those of nested containers. Only a hint for the collections' room.
   std::int32_t ExpectedCount(const Level& level, std::size_t at) const noexcept {
     if (at + 1 >= level.end) return 0;  // nothing, or only the closing mark
-    std::int32_t separators = 0;
-    for (; at < level.end; ++at) {
-      if (tokens_.IsDelimiter(at, ',')) {
-        ++separators;
-      } else if (tokens_.OpeningOf(at) != kNoBracket && tokens_.MatchOf(at) < level.end) {
-        at = tokens_.MatchOf(at);
-      }
-    }
-    return separators + 1;
+    const std::size_t close = level.nested ? level.end - 1 : top_close_;
+    if (close == kNoMatch) return 0;
+    return static_cast<std::int32_t>(tokens_.SeparatorsBefore(close) + 1);  // fewer than kNoMatch
   }
 
   std::size_t Skip(const Level& level, std::size_t at) const noexcept {
