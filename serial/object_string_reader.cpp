@@ -224,17 +224,21 @@ class TokenList {
   std::vector<OpenMark> nesting_;
 };
 
-// A tag of up to five plain digits, read without the general conversion (the common case; the
-// result is the one IntegerFromText gives).
-std::int16_t TagFromText(std::string_view tag) {
-  if (!tag.empty() && tag.size() <= 5) {
-    int value = 0;
-    for (const char digit : tag) {
-      if (digit < '0' || digit > '9') return IntegerFromText(tag);
-      value = value * 10 + (digit - '0');
-    }
-    if (value <= std::numeric_limits<std::int16_t>::max()) return static_cast<std::int16_t>(value);
+// A tag of up to five plain digits that fits an Integer: the common case, read without the
+// general conversion (which gives the same result).
+std::optional<std::int16_t> PlainTag(std::string_view tag) noexcept {
+  if (tag.empty() || tag.size() > 5) return std::nullopt;
+  int value = 0;
+  for (const char digit : tag) {
+    if (digit < '0' || digit > '9') return std::nullopt;
+    value = value * 10 + (digit - '0');
   }
+  if (value > std::numeric_limits<std::int16_t>::max()) return std::nullopt;
+  return static_cast<std::int16_t>(value);
+}
+
+std::int16_t TagFromText(std::string_view tag) {
+  if (const std::optional<std::int16_t> plain = PlainTag(tag)) return *plain;
   return IntegerFromText(tag);
 }
 
@@ -243,17 +247,36 @@ std::size_t TagStart(std::string_view text) noexcept {
   return !text.empty() && static_cast<unsigned char>(text[0]) < 0x80 ? 1 : FirstCharacterSize(text);
 }
 
-// The value of an element text: a first character that is never examined, the tag, a
-// backslash, and the value text, converted by the tag.
-Variant DecodeElement(std::string_view text) {
-  const std::size_t first = TagStart(text);
-  // A tag is a few digits: a plain loop finds its end sooner than a library search.
-  std::size_t tag_end = first;
-  while (tag_end < text.size() && text[tag_end] != '\\') ++tag_end;
-  if (tag_end == text.size()) RaiseRuntimeError(err::kInvalidProcedureCall);
-  const std::int16_t tag = TagFromText(text.substr(first, tag_end - first));
-  const std::string_view value = text.substr(tag_end + 1);
+// The tag and the value text of an element text.
+struct TaggedText {
+  std::int16_t tag;
+  std::string_view value;
+};
+
+// Whether the value of an element with this tag is its text: a String, and every tag without a
+// conversion of its own.
+bool HoldsTextByTag(std::int16_t tag) noexcept {
   switch (tag) {
+    case vbInteger:
+    case vbLong:
+    case vbSingle:
+    case vbDouble:
+    case vbCurrency:
+    case vbDate:
+    case vbObject:
+    case vbBoolean:
+    case vbDecimal:
+    case vbByte:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The value text converted by the tag.
+Variant ValueOfTag(const TaggedText& element) {
+  const std::string_view value = element.value;
+  switch (element.tag) {
     case vbInteger:
       return Variant::Integer(IntegerFromText(value));
     case vbLong:
@@ -274,16 +297,38 @@ Variant DecodeElement(std::string_view text) {
       return Variant(DecimalFromText(value));
     case vbByte:
       return Variant::Byte(ByteFromText(value));
-    default:  // String, and every tag without a conversion of its own
+    default:
       return Variant::String(value);
   }
 }
 
-// The tag and the value text of an element text whose tag converts.
-struct TaggedText {
-  std::int16_t tag;
-  std::string_view value;
-};
+// The end of the tag of an element text: its first backslash after the tag's start.
+std::size_t TagEnd(std::string_view text, std::size_t first) noexcept {
+  // A tag is a few digits: a plain loop finds its end sooner than a library search.
+  std::size_t tag_end = first;
+  while (tag_end < text.size() && text[tag_end] != '\\') ++tag_end;
+  return tag_end;
+}
+
+// The value of an element text: a first character that is never examined, the tag, a
+// backslash, and the value text, converted by the tag.
+Variant DecodeElement(std::string_view text) {
+  const std::size_t first = TagStart(text);
+  const std::size_t tag_end = TagEnd(text, first);
+  if (tag_end == text.size()) RaiseRuntimeError(err::kInvalidProcedureCall);
+  return ValueOfTag({TagFromText(text.substr(first, tag_end - first)), text.substr(tag_end + 1)});
+}
+
+// An element text split without raising when its tag is plain digits (the common case); nothing
+// for any other text, which DecodeElement reads or refuses.
+std::optional<TaggedText> SplitPlainElement(std::string_view text) noexcept {
+  const std::size_t first = TagStart(text);
+  const std::size_t tag_end = TagEnd(text, first);
+  if (tag_end == text.size()) return std::nullopt;
+  const std::optional<std::int16_t> tag = PlainTag(text.substr(first, tag_end - first));
+  if (!tag) return std::nullopt;
+  return TaggedText{*tag, text.substr(tag_end + 1)};
+}
 
 std::optional<TaggedText> SplitTagged(std::string_view text) {
   const std::size_t first = TagStart(text);
@@ -458,33 +503,141 @@ class Place {
 
 }  // namespace
 
+// Builds the container tree that SetObjectString and Import make: the sink the library itself
+// reads into.
 class ObjectStringReader {
  public:
-  // Reads a whole object string into a new container.
-  static TavrixPtr ReadText(std::string_view text, OffsetUnit unit) {
-    const Place place(text, unit);
-    const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
-    const std::size_t body = header_end == std::string_view::npos ? 0 : header_end + 1;
-    const char mark = body < text.size() ? text[body] : '\0';
-    if (TokenList::OpeningBracket(mark) != kNoBracket) {
-      const TokenList tokens(text);
-      return ObjectStringReader(tokens, place, body).ReadBody(mark);
-    }
-    TavrixPtr result = Tavrix::Create();
-    if (text.substr(body) == "nil") {
-      result->kind_ = KindNil;
-      result->values_.reset();
-      return result;
-    }
-    result->values_->Append(ReadWholeValue(place, body));
-    return result;
-  }
+  class TavrixFiller;
+
+  // Reads a whole object string into `sink`.
+  template <class Sink>
+  static void Read(std::string_view text, OffsetUnit unit, Sink& sink);
 
   // Makes `target` what Become would make it with the container read.
   static void MoveInto(Tavrix& target, Tavrix& read) noexcept {
     target.ReplaceStorage(std::move(read.values_), std::move(read.keys_));
     target.kind_ = read.kind_;
     target.bound_ = read.bound_;
+  }
+
+ private:
+  template <class Sink>
+  class Walker;
+};
+
+class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
+ public:
+  TavrixPtr Result() { return std::move(result_); }
+
+  void Open(TavrixKind kind, std::int32_t expected) override {
+    TavrixPtr container = Tavrix::Create();
+    container->kind_ = kind;
+    if (kind == KindMap) {
+      container->keys_.emplace().Reserve(expected);
+    } else {
+      container->bound_ = kind == KindUnboundedArray ? -1 : 0;
+    }
+    container->values_->Reserve(expected);
+    open_.push_back(std::move(container));
+    Enter(*open_.back());
+  }
+
+  void Close() override {
+    TavrixPtr done = std::move(open_.back());
+    open_.pop_back();
+    if (open_.empty()) {
+      result_ = std::move(done);
+      return;
+    }
+    Enter(*open_.back());
+    Add(Variant(std::move(done)));
+  }
+
+  // The entry is placed before its value is read, so that a key given twice fails before
+  // anything of its value does. Keys pair with values by position and need no key texts.
+  bool AddKey(std::string_view key) override {
+    try {
+      values_->Append(Variant(), key);
+    } catch (const Error& error) {
+      if (error.Number() != err::kDuplicateKey) throw;
+      return false;
+    }
+    keys_->Append(Variant::String(key));
+    return true;
+  }
+
+  void Add(Variant&& value) override {
+    if (keys_ != nullptr) {
+      values_->At(values_->Count()) = std::move(value);
+    } else {
+      values_->Append(std::move(value));
+    }
+  }
+
+  void AddText(std::string_view text) override { Add(Variant::String(text)); }
+
+  void AddHolder(Variant&& value) override { Add(Variant(Holding(std::move(value)))); }
+
+  void Whole(Variant&& value) override { result_ = Holding(std::move(value)); }
+
+  void Nil() override {
+    result_ = Tavrix::Create();
+    result_->kind_ = KindNil;
+    result_->values_.reset();
+  }
+
+ private:
+  static TavrixPtr Holding(Variant value) {
+    TavrixPtr holder = Tavrix::Create();
+    holder->values_->Append(std::move(value));
+    return holder;
+  }
+
+  void Enter(Tavrix& container) noexcept {
+    values_ = &*container.values_;
+    keys_ = container.keys_ ? &*container.keys_ : nullptr;
+  }
+
+  std::vector<TavrixPtr> open_;
+  Collection* values_ = nullptr;  // the innermost container's
+  Collection* keys_ = nullptr;    // a Map's; nullptr for a sequence
+  TavrixPtr result_;
+};
+
+// The walk of one text: its levels from the top-level body down, one frame per level on an
+// explicit stack, told to the sink in text order.
+template <class Sink>
+class ObjectStringReader::Walker {
+ public:
+  Walker(const TokenList& tokens, const Place& place, std::size_t body, Sink& sink) noexcept
+      : tokens_(tokens), place_(place), top_close_(TopClose(tokens, body)), sink_(sink) {}
+
+  // The text when it has no body: a Nil container, or a Variant-kind one holding the whole rest
+  // of the text.
+  static void ReadWithoutBody(const Place& place, std::size_t body, Sink& sink) {
+    if (place.Text().substr(body) == "nil") {
+      sink.Nil();
+    } else {
+      sink.Whole(ReadWholeValue(place, body));
+    }
+  }
+
+  void ReadBody(char mark) {
+    // The first two tokens are taken to be the header and the opening mark, and are not read.
+    Enter(mark, 2, Level{tokens_.Count(), false});
+    while (true) {
+      Frame& frame = stack_.back();
+      if (const std::size_t opening = Walk(frame); opening != kNoMatch) {
+        Enter(tokens_.Text(opening)[0], opening + 1, Level{tokens_.MatchOf(opening) + 1, true});
+        continue;
+      }
+      const std::size_t close = frame.level.end - 1;
+      stack_.pop_back();
+      sink_.Close();
+      if (stack_.empty()) return;
+      Frame& parent = stack_.back();
+      parent.at = Next(parent.level, close);
+    }
   }
 
  private:
@@ -495,18 +648,13 @@ class ObjectStringReader {
     bool nested;
   };
 
-  // A Map or a sequence being read: the container, the level it walks, the next token to read.
+  // A Map or a sequence being read: the level it walks, the next token to read.
   struct Frame {
-    TavrixPtr container;
-    Collection* values;
-    Collection* keys;  // a Map's; nullptr for a sequence
+    bool is_map;
     Level level;
     std::size_t at;
     std::string_view close;  // a sequence's closing mark
   };
-
-  ObjectStringReader(const TokenList& tokens, const Place& place, std::size_t body) noexcept
-      : tokens_(tokens), place_(place), top_close_(TopClose(tokens, body)) {}
 
   // The closing mark of the top-level body, which opens at byte `body`, or kNoMatch.
   static std::size_t TopClose(const TokenList& tokens, std::size_t body) noexcept {
@@ -532,44 +680,14 @@ class ObjectStringReader {
     }
   }
 
-  // Walks the levels from the top-level body down, one frame per level on an explicit stack.
-  TavrixPtr ReadBody(char mark) {
-    // The first two tokens are taken to be the header and the opening mark, and are not read.
-    Enter(mark, 2, Level{tokens_.Count(), false});
-    while (true) {
-      Frame& frame = stack_.back();
-      if (const std::size_t opening = Walk(frame); opening != kNoMatch) {
-        Enter(tokens_.Text(opening)[0], opening + 1, Level{tokens_.MatchOf(opening) + 1, true});
-        continue;
-      }
-      TavrixPtr done = std::move(frame.container);
-      const std::size_t close = frame.level.end - 1;
-      stack_.pop_back();
-      if (stack_.empty()) return done;
-      Frame& parent = stack_.back();
-      Store(parent, Variant(std::move(done)));
-      parent.at = Next(parent.level, close);
-    }
-  }
-
   // Starts a frame for the level opened by `mark` whose first token is `begin`.
   void Enter(char mark, std::size_t begin, Level level) {
-    TavrixPtr container = Tavrix::Create();
-    container->kind_ = KindOfOpening(std::string_view(&mark, 1));
-    Collection* keys = nullptr;
+    const TavrixKind kind = KindOfOpening(std::string_view(&mark, 1));
     std::string_view close;  // a Map passes over "}" by its own test
-    if (container->kind_ == KindMap) {
-      keys = &container->keys_.emplace();
-    } else {
-      container->bound_ = container->kind_ == KindUnboundedArray ? -1 : 0;
-      close = GetCloseBracket(std::string_view(&mark, 1));
-    }
-    Collection* values = &*container->values_;
+    if (kind != KindMap) close = GetCloseBracket(std::string_view(&mark, 1));
     const std::size_t at = Skip(level, begin);
-    const std::int32_t expected = ExpectedCount(level, at);
-    values->Reserve(expected);
-    if (keys != nullptr) keys->Reserve(expected);
-    stack_.push_back(Frame{std::move(container), values, keys, level, at, close});
+    sink_.Open(kind, ExpectedCount(level, at));
+    stack_.push_back(Frame{kind == KindMap, level, at, close});
   }
 
   // Reads the frame's elements in text order until one is a nested container, whose opening
@@ -577,17 +695,13 @@ class ObjectStringReader {
   // end of the level (kNoMatch).
   // The two loops stay functions of their own, so that each keeps its variables in registers:
   // inlined into the walk of the stack, they read the benchmark documents some 4% slower.
-  std::size_t Walk(const Frame& frame) {
-    return frame.keys != nullptr ? WalkMap(frame) : WalkSequence(frame);
-  }
+  std::size_t Walk(const Frame& frame) { return frame.is_map ? WalkMap(frame) : WalkSequence(frame); }
 
   // Entries "key: value": the value stands two tokens after its key, and the token between is
   // not read. Separators and "}" are passed over wherever they stand. The frame's fields are
   // copied, as the calls made here could otherwise change them for all the compiler knows.
   [[gnu::noinline]] std::size_t WalkMap(const Frame& frame) {
     const Level level = frame.level;
-    Collection& values = *frame.values;
-    Collection& keys = *frame.keys;
     std::size_t at = frame.at;
     while (at < level.end) {
       if (tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}')) {
@@ -595,13 +709,13 @@ class ObjectStringReader {
         continue;
       }
       const std::size_t key = at;
-      AddKey(values, keys, key);
+      AddKey(key);
       at = Next(level, Next(level, at));
       if (at >= level.end) FailKeyWithoutValue(level, key);
       if (tokens_.IsHeader(at)) {
         if (const std::size_t opening = ReadAfterHeader(frame, at); opening != kNoMatch) return opening;
       } else {
-        values.At(values.Count()) = ReadScalar(level, at, key);
+        ReadScalar(level, at, key);
       }
       at = Next(level, at);
     }
@@ -611,7 +725,6 @@ class ObjectStringReader {
   // Elements; "," and the closing mark are passed over wherever they stand.
   [[gnu::noinline]] std::size_t WalkSequence(const Frame& frame) {
     const Level level = frame.level;
-    Collection& values = *frame.values;
     const std::string_view close = frame.close;
     std::size_t at = frame.at;
     while (at < level.end) {
@@ -622,33 +735,17 @@ class ObjectStringReader {
       if (tokens_.IsHeader(at)) {
         if (const std::size_t opening = ReadAfterHeader(frame, at); opening != kNoMatch) return opening;
       } else {
-        values.Append(ReadScalar(level, at, kNoMatch));
+        ReadScalar(level, at, kNoMatch);
       }
       at = Next(level, at);
     }
     return kNoMatch;
   }
 
-  // The entry is placed before its value is read, so that a key given twice fails before
-  // anything of its value does. Keys pair with values by position and need no key texts.
-  void AddKey(Collection& values, Collection& keys, std::size_t at) const {
+  void AddKey(std::size_t at) {
     const std::string_view key = tokens_.Text(at);
-    try {
-      values.Append(Variant(), key);
-    } catch (const Error& error) {
-      if (error.Number() != err::kDuplicateKey) throw;
-      Fail(error, at, tokens_.Offset(at), "the key " + Quoted(key) + " is given twice");
-    }
-    keys.Append(Variant::String(key));
-  }
-
-  // Stores a nested container as the frame's next element: in a Map, the value of the entry
-  // placed last.
-  static void Store(const Frame& frame, Variant value) {
-    if (frame.keys != nullptr) {
-      frame.values->At(frame.values->Count()) = std::move(value);
-    } else {
-      frame.values->Append(std::move(value));
+    if (!sink_.AddKey(key)) {
+      Fail(err::kDuplicateKey, at, tokens_.Offset(at), "the key " + Quoted(key) + " is given twice");
     }
   }
 
@@ -681,7 +778,7 @@ class ObjectStringReader {
                ", which opens nothing");
     }
     if (opening != kNoBracket) return at;
-    Store(frame, ReadJoined(at, close));
+    sink_.AddHolder(ReadJoined(at, close));
     at = close;
     return kNoMatch;
   }
@@ -705,26 +802,35 @@ class ObjectStringReader {
 
   // The nested text of the tokens from `first` to `last`, joined with nothing between them,
   // reads as a Variant-kind container holding the element that text makes (it starts with a
-  // mark, so it is neither a body nor "nil").
+  // mark, so it is neither a body nor "nil"): that element.
   Variant ReadJoined(std::size_t first, std::size_t last) const {
     std::string text;
     for (std::size_t index = first; index <= last; ++index) text += tokens_.Text(index);
-    TavrixPtr child = Tavrix::Create();
     try {
-      child->values_->Append(DecodeElement(text));
+      return DecodeElement(text);
     } catch (const Error& error) {
       Fail(error, first, tokens_.Offset(first), DecodeFailure(error, text));
     }
-    return Variant(std::move(child));
   }
 
-  // A mended reading is tried only where the plain one fails, so every text that read before
-  // reads the same.
-  Variant ReadScalar(const Level& level, std::size_t& at, std::size_t key) const {
+  // Reads the element at `at` into the sink; a text value goes as it is.
+  void ReadScalar(const Level& level, std::size_t& at, std::size_t key) {
+    const std::optional<TaggedText> element = SplitPlainElement(tokens_.Text(at));
+    if (element && HoldsTextByTag(element->tag)) {
+      sink_.AddText(element->value);
+    } else {
+      sink_.Add(Decode(level, at, key, element));
+    }
+  }
+
+  // The element at `at`, already split when `element` holds it. A mended reading is tried only
+  // where the plain one fails, so every text that read before reads the same.
+  Variant Decode(const Level& level, std::size_t& at, std::size_t key,
+                 const std::optional<TaggedText>& element) const {
     try {
-      return DecodeElement(tokens_.Text(at));
+      return element ? ValueOfTag(*element) : DecodeElement(tokens_.Text(at));
     } catch (const Error& error) {
-      if (std::optional<Variant> mended = Mended(level, at)) return *mended;
+      if (std::optional<Variant> mended = Mended(level, at)) return std::move(*mended);
       FailElement(error, at, key);
     }
   }
@@ -806,22 +912,7 @@ class ObjectStringReader {
   bool HoldsText(std::size_t index) const {
     if (index == kNoMatch || tokens_.IsDelimiter(index) || tokens_.IsHeader(index)) return false;
     const std::optional<TaggedText> element = SplitTagged(tokens_.Text(index));
-    if (!element) return false;
-    switch (element->tag) {
-      case vbInteger:
-      case vbLong:
-      case vbSingle:
-      case vbDouble:
-      case vbCurrency:
-      case vbDate:
-      case vbObject:
-      case vbBoolean:
-      case vbDecimal:
-      case vbByte:
-        return false;
-      default:
-        return true;
-    }
+    return element && HoldsTextByTag(element->tag);
   }
 
   std::string SplitText(std::size_t mark) const {
@@ -903,11 +994,36 @@ class ObjectStringReader {
   const TokenList& tokens_;
   const Place& place_;
   std::size_t top_close_;
+  Sink& sink_;
   std::vector<Frame> stack_;
 };
 
+template <class Sink>
+void ObjectStringReader::Read(std::string_view text, OffsetUnit unit, Sink& sink) {
+  const Place place(text, unit);
+  const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
+  const std::size_t body = header_end == std::string_view::npos ? 0 : header_end + 1;
+  const char mark = body < text.size() ? text[body] : '\0';
+  if (TokenList::OpeningBracket(mark) == kNoBracket) {
+    sink.Begin();
+    Walker<Sink>::ReadWithoutBody(place, body, sink);
+    return;
+  }
+  const TokenList tokens(text);
+  sink.Begin();
+  Walker<Sink>(tokens, place, body, sink).ReadBody(mark);
+}
+
 void ReadObjectStringInto(Tavrix& target, std::string_view text, OffsetUnit unit) {
-  TranslateErrors([&] { ObjectStringReader::MoveInto(target, *ObjectStringReader::ReadText(text, unit)); });
+  TranslateErrors([&] {
+    ObjectStringReader::TavrixFiller filler;
+    ObjectStringReader::Read(text, unit, filler);
+    ObjectStringReader::MoveInto(target, *filler.Result());
+  });
+}
+
+void ReadObjectString(std::string_view text, OffsetUnit unit, ObjectStringSink& sink) {
+  TranslateErrors([&] { ObjectStringReader::Read(text, unit, sink); });
 }
 
 void Tavrix::SetObjectString(std::string_view str) {
