@@ -321,7 +321,7 @@ Variant DecodeElement(std::string_view text) {
 
 // An element text split without raising when its tag is plain digits (the common case); nothing
 // for any other text, which DecodeElement reads or refuses.
-std::optional<TaggedText> SplitPlainElement(std::string_view text) noexcept {
+[[gnu::always_inline]] inline std::optional<TaggedText> SplitPlainElement(std::string_view text) noexcept {
   const std::size_t first = TagStart(text);
   const std::size_t tag_end = TagEnd(text, first);
   if (tag_end == text.size()) return std::nullopt;
@@ -566,7 +566,7 @@ class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
     return true;
   }
 
-  void Add(Variant&& value) override {
+  [[gnu::always_inline]] void Add(Variant&& value) override {
     if (keys_ != nullptr) {
       values_->At(values_->Count()) = std::move(value);
     } else {
@@ -574,7 +574,14 @@ class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
     }
   }
 
-  void AddText(std::string_view text) override { Add(Variant::String(text)); }
+  // The String is made where it is stored, not moved there.
+  [[gnu::always_inline]] void AddText(std::string_view text) override {
+    if (keys_ != nullptr) {
+      values_->At(values_->Count()) = Variant::String(text);
+    } else {
+      values_->Append(Variant::String(text));
+    }
+  }
 
   void AddHolder(Variant&& value) override { Add(Variant(Holding(std::move(value)))); }
 
