@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "quenlo/export.hpp"
 #include "quenlo/tavrix.hpp"
 
 namespace quenlo {
@@ -22,7 +21,7 @@ void ReadObjectStringInto(Tavrix& target, std::string_view text, OffsetUnit unit
 /// What the reader makes of an object string, told in text order as it reads: the containers it
 /// opens and closes and the elements of each. The reader has checked what it tells; a failure
 /// it finds later ends reading with its error, and the sink's values are then left unused.
-class QUENLO_EXPORT ObjectStringSink {
+class ObjectStringSink {
  public:
   virtual ~ObjectStringSink() = default;
 
@@ -50,6 +49,6 @@ class QUENLO_EXPORT ObjectStringSink {
 };
 
 /// Reads `text` into `sink`, or raises the error ReadObjectStringInto raises for it.
-QUENLO_EXPORT void ReadObjectString(std::string_view text, OffsetUnit unit, ObjectStringSink& sink);
+void ReadObjectString(std::string_view text, OffsetUnit unit, ObjectStringSink& sink);
 
 }  // namespace quenlo
