@@ -19,6 +19,7 @@
 
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
+#include "serial/object_string_reader.hpp"
 
 namespace quenlo::python {
 namespace {
@@ -289,89 +290,101 @@ Variant ToVariantAt(PyObject* value, int depth) {
   return OtherValue(value, depth + 1);
 }
 
-// ---- Trees that the reader built --------------------------------------------------------------
+// ---- Object strings read straight into Python values --------------------------------------------
+
+// Lets the GIL go from its making until Take, or its end.
+class GilUntilSplit {
+ public:
+  GilUntilSplit() noexcept : state_(PyEval_SaveThread()) {}
+  ~GilUntilSplit() { Take(); }
+  GilUntilSplit(const GilUntilSplit&) = delete;
+  GilUntilSplit& operator=(const GilUntilSplit&) = delete;
+
+  void Take() noexcept {
+    if (state_ != nullptr) PyEval_RestoreThread(std::exchange(state_, nullptr));
+  }
+
+ private:
+  PyThreadState* state_;
+};
 
 struct TextHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
 };
 
-// Converts one tree. The keys of its Maps are made into Python strings once each, as json does:
-// records repeat the same few keys, and a string made once keeps its hash for every dict.
-class PlainValues {
+// Builds the Python values of what the reader reads: a Map becomes a dict, an Array a list, a Set,
+// a Stack or a Queue its quenlo type, a nested Variant-kind container the value it holds. The
+// keys of Maps are made into Python strings once each, as json does: records repeat the same few
+// keys, and a string made once keeps its hash for every dict. Made with the GIL held, it lets the
+// GIL go until the reader has split the text, and has it back whenever it holds Python values.
+class PlainValueSink final : public ObjectStringSink {
  public:
-  py::object Container(const Tavrix& container) {
-    switch (container.Kind()) {
-      case KindMap:
-        return Map(container);
-      case KindUnboundedArray:
-        if (container.Bound() == -1) return Array(container);
-        [[fallthrough]];
-      case KindBoundedArray:
-        return Borrow(types.array_type)(Array(container), container.Bound());
-      case KindSet:
-        return Call(types.set_type, List(ElementsOf(container)));
-      case KindStack:
-        return Call(types.stack_type, List(ElementsOf(container)));
-      case KindQueue:
-        return Call(types.queue_type, List(ElementsOf(container)));
-      case KindNil:
-        return Borrow(types.nil);
-      case KindVariant:
-        break;
-    }
-    const std::vector<Variant> value = ElementsOf(container);
-    return value.empty() ? Borrow(types.empty) : Element(value.front());
+  py::object Result() {
+    gil_.Take();
+    return std::move(result_);
   }
+
+  void Begin() override { gil_.Take(); }
+
+  void Open(TavrixKind kind, std::int32_t /*expected*/) override {
+    open_.push_back(Container{kind, Steal(kind == KindMap ? PyDict_New() : PyList_New(0)), py::object()});
+  }
+
+  void Close() override {
+    Container done = std::move(open_.back());
+    open_.pop_back();
+    py::object value = std::move(done.object);
+    if (done.kind == KindSet) value = Call(types.set_type, value);
+    if (done.kind == KindStack) value = Call(types.stack_type, value);
+    if (done.kind == KindQueue) value = Call(types.queue_type, value);
+    if (open_.empty()) {
+      result_ = std::move(value);
+    } else {
+      Store(value);
+    }
+  }
+
+  bool AddKey(std::string_view key) override {
+    Container& map = open_.back();
+    const py::object& text = Key(key);
+    const int known = PyDict_Contains(map.object.ptr(), text.ptr());
+    if (known < 0) throw py::error_already_set();
+    map.key = text;
+    return known == 0;
+  }
+
+  void Add(Variant&& value) override { Store(ToPython(value)); }
+  void AddText(std::string_view text) override { Store(TextToPython(text)); }
+  void AddHolder(Variant&& value) override { Store(ToPython(value)); }
+  void Whole(Variant&& value) override { result_ = ToPython(value); }
+  void Nil() override { result_ = Borrow(types.nil); }
 
  private:
-  // A nested container that only its parent holds (and the copy `element` is) was made by the
-  // reader from the text: it becomes plain values. One that something else holds was named in
-  // the text by its identity number: it stays that very container.
-  py::object Element(const Variant& element) {
-    if (element.IsObject() && element.AsObject().use_count() == 2) {
-      if (const TavrixPtr child = element.ObjectAs<Tavrix>()) return Container(*child);
-    }
-    return ToPython(element);
+  // A dict or a list being filled; a dict with the key its next value goes under.
+  struct Container {
+    TavrixKind kind;
+    py::object object;
+    py::object key;
+  };
+
+  void Store(const py::object& value) {
+    Container& open = open_.back();
+    const int failed = open.kind == KindMap ? PyDict_SetItem(open.object.ptr(), open.key.ptr(), value.ptr())
+                                            : PyList_Append(open.object.ptr(), value.ptr());
+    if (failed != 0) throw py::error_already_set();
   }
 
-  py::object List(const std::vector<Variant>& elements) {
-    py::object list = Steal(PyList_New(static_cast<Py_ssize_t>(elements.size())));
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-      PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(i), Element(elements[i]).release().ptr());
-    }
-    return list;
-  }
-
-  py::object Array(const Tavrix& array) {
-    const std::int32_t count = array.Length();
-    py::object list = Steal(PyList_New(count));
-    for (std::int32_t position = 1; position <= count; ++position) {
-      PyList_SET_ITEM(list.ptr(), position - 1, Element(array.Item(position)).release().ptr());
-    }
-    return list;
-  }
-
-  py::object Map(const Tavrix& map) {
-    const TavrixPtr keys = map.GetKeys();
-    const std::int32_t count = keys->Length();
-    py::object dict = Steal(PyDict_New());
-    for (std::int32_t position = 1; position <= count; ++position) {
-      const py::object value = Element(map.Item(position));
-      if (PyDict_SetItem(dict.ptr(), Key(keys->Item(position)).ptr(), value.ptr()) != 0)
-        throw py::error_already_set();
-    }
-    return dict;
-  }
-
-  const py::object& Key(const Variant& key) {
-    const std::string_view text = key.AsString();  // the reader gives every key as a String
+  const py::object& Key(std::string_view text) {
     auto known = keys_.find(text);
     if (known == keys_.end()) known = keys_.emplace(std::string(text), TextToPython(text)).first;
     return known->second;
   }
 
+  std::vector<Container> open_;
   std::unordered_map<std::string, py::object, TextHash, std::equal_to<>> keys_;
+  py::object result_;
+  GilUntilSplit gil_;  // last, so that it takes the GIL back before the values above go
 };
 
 }  // namespace
@@ -440,8 +453,10 @@ TavrixPtr ToTree(py::handle value) {
   return holder;
 }
 
-py::object TreeToPython(const TavrixPtr& tree) {
-  return PlainValues().Container(*tree);
+py::object ReadPlainValues(std::string_view text, OffsetUnit unit) {
+  PlainValueSink sink;
+  ReadObjectString(text, unit, sink);
+  return sink.Result();
 }
 
 std::vector<Variant> ElementsOf(const Tavrix& container) {

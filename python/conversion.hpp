@@ -4,6 +4,7 @@
 #include <pybind11/pybind11.h>
 
 #include "quenlo/tavrix.hpp"
+#include "serial/object_string_reader.hpp"
 
 namespace quenlo::python {
 
@@ -41,11 +42,11 @@ py::object ToPython(const Variant& value);
 /// container, anything else in a new Variant-kind container.
 TavrixPtr ToTree(py::handle value);
 
-/// A tree that the reader built, as plain Python values: every container the text described
-/// becomes a dict, a list, a Set, a Stack or a Queue (Nil: quenlo.Nil); a top-level Variant-kind
-/// container gives its value; a container the text named by its identity number stays the
-/// Tavrix object it is.
-py::object TreeToPython(const TavrixPtr& tree);
+/// An object string as plain Python values: every container the text describes becomes a dict, a
+/// list, a Set, a Stack or a Queue (Nil: quenlo.Nil); a top-level Variant-kind container gives
+/// its value; a container the text names by its identity number stays the Tavrix object it is.
+/// Called with the GIL held; `text` is split without it. Raises the reader's errors.
+py::object ReadPlainValues(std::string_view text, OffsetUnit unit);
 
 /// The elements of a container in storage order (none for Nil, the value of a Variant-kind
 /// container when it holds one), without changing it.

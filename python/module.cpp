@@ -35,9 +35,7 @@ std::string PathText(const py::handle& path) {
 
 py::object Loads(const py::str& text) {
   const Utf8Text utf8(text);
-  const TavrixPtr tree = Tavrix::Create();
-  WithoutGil([&] { tree->SetObjectString(utf8.View()); });
-  return TreeToPython(tree);
+  return ReadPlainValues(utf8.View(), OffsetUnit::kTextBytes);
 }
 
 py::object Dumps(const py::handle& value) {
@@ -45,18 +43,13 @@ py::object Dumps(const py::handle& value) {
   return TextToPython(WithoutGil([&] { return tree->GetObjectString(); }));
 }
 
+// A file holds UTF-8 text, or Windows-1252 text read as Import reads it.
 py::object Load(const py::handle& path, const std::string& encoding) {
   const std::string filename = PathText(path);
   const bool utf8 = IsUtf8(encoding);
-  const TavrixPtr tree = Tavrix::Create();
-  WithoutGil([&] {
-    if (utf8) {
-      tree->SetObjectString(ReadFileBytes(filename));
-    } else {
-      tree->Import(filename);
-    }
-  });
-  return TreeToPython(tree);
+  const std::string text =
+      WithoutGil([&] { return utf8 ? ReadFileBytes(filename) : ReadTextFile(filename); });
+  return ReadPlainValues(text, utf8 ? OffsetUnit::kTextBytes : OffsetUnit::kFileBytes);
 }
 
 void Dump(const py::handle& value, const py::handle& path, const std::string& encoding) {

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -20,6 +21,10 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/access.hpp"
 #include "core/kind_marks.hpp"
@@ -34,22 +39,61 @@
 namespace quenlo {
 namespace {
 
-// What one byte of the text is to the tokenizer.
-enum class ByteClass : std::uint8_t { kOrdinary, kDelimiter, kMaybeAcute };
+// The tokenizer looks at the text a chunk at a time. The bytes that may be marks are the one-byte
+// delimiters and C2, the first byte of the acute accent C2 B4.
+constexpr std::size_t kChunk = 16;
 
-constexpr std::array<ByteClass, 256> MakeByteClasses() {
-  std::array<ByteClass, 256> classes{};
-  for (const char delimiter : std::string_view("[]{}()<>,:`")) {
-    classes[static_cast<unsigned char>(delimiter)] = ByteClass::kDelimiter;
-  }
-  classes[0xC2] = ByteClass::kMaybeAcute;  // C2 B4 is the acute accent
-  return classes;
+#if defined(__SSE2__)
+// The first `available` bytes (fewer than kChunk) of the last chunk, padded with zeros, which are
+// no marks.
+std::array<unsigned char, kChunk> PaddedChunk(const unsigned char* bytes, std::size_t available) noexcept {
+  std::array<unsigned char, kChunk> padded{};
+  std::copy_n(bytes, available, padded.begin());
+  return padded;
 }
-constexpr std::array<ByteClass, 256> kByteClasses = MakeByteClasses();
+
+// Bit i is set when byte i of the chunk may be a mark. Pairs of marks that differ in one bit are
+// each found by one comparison, with that bit set first.
+std::uint32_t MarkCandidates(const unsigned char* bytes, std::size_t available) noexcept {
+  std::array<unsigned char, kChunk> padded;
+  if (available < kChunk) {
+    padded = PaddedChunk(bytes, available);
+    bytes = padded.data();
+  }
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const auto equal = [](__m128i value, unsigned char byte) {
+    return _mm_cmpeq_epi8(value, _mm_set1_epi8(static_cast<char>(byte)));
+  };
+  const auto with_bit = [&](unsigned char bit) {
+    return _mm_or_si128(chunk, _mm_set1_epi8(static_cast<char>(bit)));
+  };
+  const __m128i brackets = _mm_or_si128(equal(with_bit(0x20), '{'), equal(with_bit(0x20), '}'));  // [ { ] }
+  const __m128i angles = _mm_or_si128(equal(with_bit(0x01), ')'), equal(with_bit(0x02), '>'));    // ( ) < >
+  const __m128i others = _mm_or_si128(_mm_or_si128(equal(chunk, ','), equal(chunk, ':')),
+                                      _mm_or_si128(equal(chunk, '`'), equal(chunk, 0xC2)));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(brackets, angles), others)));
+}
+#else
+constexpr std::array<bool, 256> MakeMarkByteTable() {
+  std::array<bool, 256> table{};
+  for (const char mark : std::string_view("[]{}()<>,:`\xC2")) table[static_cast<unsigned char>(mark)] = true;
+  return table;
+}
+constexpr std::array<bool, 256> kIsMarkByte = MakeMarkByteTable();
+
+std::uint32_t MarkCandidates(const unsigned char* bytes, std::size_t available) noexcept {
+  std::uint32_t marks = 0;
+  for (std::size_t at = 0; at < std::min(available, kChunk); ++at) {
+    marks |= static_cast<std::uint32_t>(kIsMarkByte[bytes[at]]) << at;
+  }
+  return marks;
+}
+#endif
 
 // One token, eight bytes: where it starts in the text and, for a run of ordinary characters,
 // its size; for a delimiter, kDelimiterBit and the index of its closing mark when it is an
-// opening mark that has one (else kNoMatch). A run has no leading or trailing spaces and may be
+// opening mark that has one (else kNoMatch), or for a closing mark that matched one the count
+// of separators between them. A run has no leading or trailing spaces and may be
 // empty; a delimiter is one character, the acute accent being its only two-byte one.
 struct Token {
   std::uint32_t offset;
@@ -84,6 +128,11 @@ class TokenList {
   bool IsHeader(std::size_t index) const noexcept { return !IsDelimiter(index) && Text(index) == kHeader; }
   // The index of the closing mark of an opening mark, or kNoMatch.
   std::size_t MatchOf(std::size_t index) const noexcept { return tokens_[index].info & ~kDelimiterBit; }
+  // The ',' marks between a closing mark and the opening mark it matched, those of nested marks
+  // left out, counted as the text was split.
+  std::size_t SeparatorsBefore(std::size_t closing) const noexcept {
+    return tokens_[closing].info & ~kDelimiterBit;
+  }
 
   // The bracket an opening mark token opens, or kNoBracket.
   Bracket OpeningOf(std::size_t index) const noexcept {
@@ -101,24 +150,26 @@ class TokenList {
     return mark.size() == 2 ? kAcute : kBracketClosedBy[static_cast<unsigned char>(mark[0])];
   }
 
+  // Looks at the text sixteen bytes at a time: only the bytes that may be marks are visited one by
+  // one, and runs of ordinary characters between them are passed over whole.
   void Split() {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
     const std::size_t size = text_.size();
     tokens_.reserve(size / 4 + 4);
     std::size_t run_start = 0;
-    std::size_t at = 0;
-    while (at < size) {
-      const ByteClass byte_class = kByteClasses[bytes[at]];
-      if (byte_class == ByteClass::kOrdinary ||
-          (byte_class == ByteClass::kMaybeAcute && (at + 1 == size || bytes[at + 1] != 0xB4))) {
-        ++at;
-        continue;
+    for (std::size_t chunk = 0; chunk < size; chunk += kChunk) {
+      for (std::uint32_t marks = MarkCandidates(bytes + chunk, size - chunk); marks != 0;
+           marks &= marks - 1) {
+        const std::size_t at = chunk + static_cast<std::size_t>(std::countr_zero(marks));
+        std::size_t width = 1;
+        if (bytes[at] == 0xC2) {
+          if (at + 1 == size || bytes[at + 1] != 0xB4) continue;
+          width = 2;
+        }
+        if (at > run_start) AddRun(run_start, at);
+        AddDelimiter(at, width);
+        run_start = at + width;
       }
-      const std::size_t width = byte_class == ByteClass::kMaybeAcute ? 2 : 1;
-      if (at > run_start) AddRun(run_start, at);
-      AddDelimiter(at, width);
-      at += width;
-      run_start = at;
     }
     if (size > run_start) AddRun(run_start, size);
   }
@@ -129,37 +180,66 @@ class TokenList {
     tokens_.push_back(Token{static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end - begin)});
   }
 
+  // A ',' counts for the innermost open mark; a closing mark keeps the count of the opening mark
+  // it matches.
   void AddDelimiter(std::size_t at, std::size_t width) {
     const auto index = static_cast<std::uint32_t>(tokens_.size());
     tokens_.push_back(Token{static_cast<std::uint32_t>(at), kDelimiterBit | kNoMatch});
     const std::string_view mark = text_.substr(at, width);
-    if (const Bracket opening = width == 1 ? OpeningBracket(mark[0]) : kNoBracket; opening != kNoBracket) {
+    if (mark[0] == ',') {
+      if (!nesting_.empty()) ++nesting_.back().separators;
+    } else if (const Bracket opening = width == 1 ? OpeningBracket(mark[0]) : kNoBracket;
+               opening != kNoBracket) {
       open_[opening].push_back(index);
+      nesting_.push_back(OpenMark{index, 0});
     } else if (const Bracket closing = ClosingBracket(mark); closing != kNoBracket) {
       auto& open = open_[closing];
       if (!open.empty()) {
         tokens_[open.back()].info = kDelimiterBit | index;
+        tokens_[index].info = kDelimiterBit | SeparatorsOf(open.back());
         open.pop_back();
       }
     }
   }
 
+  // The separators counted for the opening mark `opening`, now matched, which closes it and every
+  // mark opened after it; 0 for a mark whose count went with a mark of another kind that closed
+  // around it.
+  std::uint32_t SeparatorsOf(std::uint32_t opening) {
+    while (!nesting_.empty() && nesting_.back().index > opening) nesting_.pop_back();
+    if (nesting_.empty() || nesting_.back().index != opening) return 0;
+    const std::uint32_t separators = nesting_.back().separators;
+    nesting_.pop_back();
+    return separators;
+  }
+
   std::string_view text_;
   std::vector<Token> tokens_;
   std::array<std::vector<std::uint32_t>, kBracketCount> open_;  // opening marks not matched yet
+  // Opening marks not matched yet, in text order, with the ',' counted since each (not within a
+  // later one).
+  struct OpenMark {
+    std::uint32_t index;
+    std::uint32_t separators;
+  };
+  std::vector<OpenMark> nesting_;
 };
 
-// A tag of up to five plain digits, read without the general conversion (the common case; the
-// result is the one IntegerFromText gives).
-std::int16_t TagFromText(std::string_view tag) {
-  if (!tag.empty() && tag.size() <= 5) {
-    int value = 0;
-    for (const char digit : tag) {
-      if (digit < '0' || digit > '9') return IntegerFromText(tag);
-      value = value * 10 + (digit - '0');
-    }
-    if (value <= std::numeric_limits<std::int16_t>::max()) return static_cast<std::int16_t>(value);
+// A tag of up to five plain digits that fits an Integer: the common case, read without the
+// general conversion (which gives the same result).
+std::optional<std::int16_t> PlainTag(std::string_view tag) noexcept {
+  if (tag.empty() || tag.size() > 5) return std::nullopt;
+  int value = 0;
+  for (const char digit : tag) {
+    if (digit < '0' || digit > '9') return std::nullopt;
+    value = value * 10 + (digit - '0');
   }
+  if (value > std::numeric_limits<std::int16_t>::max()) return std::nullopt;
+  return static_cast<std::int16_t>(value);
+}
+
+std::int16_t TagFromText(std::string_view tag) {
+  if (const std::optional<std::int16_t> plain = PlainTag(tag)) return *plain;
   return IntegerFromText(tag);
 }
 
@@ -168,17 +248,36 @@ std::size_t TagStart(std::string_view text) noexcept {
   return !text.empty() && static_cast<unsigned char>(text[0]) < 0x80 ? 1 : FirstCharacterSize(text);
 }
 
-// The value of an element text: a first character that is never examined, the tag, a
-// backslash, and the value text, converted by the tag.
-Variant DecodeElement(std::string_view text) {
-  const std::size_t first = TagStart(text);
-  // A tag is a few digits: a plain loop finds its end sooner than a library search.
-  std::size_t tag_end = first;
-  while (tag_end < text.size() && text[tag_end] != '\\') ++tag_end;
-  if (tag_end == text.size()) RaiseRuntimeError(err::kInvalidProcedureCall);
-  const std::int16_t tag = TagFromText(text.substr(first, tag_end - first));
-  const std::string_view value = text.substr(tag_end + 1);
+// The tag and the value text of an element text.
+struct TaggedText {
+  std::int16_t tag;
+  std::string_view value;
+};
+
+// Whether the value of an element with this tag is its text: a String, and every tag without a
+// conversion of its own.
+bool HoldsTextByTag(std::int16_t tag) noexcept {
   switch (tag) {
+    case vbInteger:
+    case vbLong:
+    case vbSingle:
+    case vbDouble:
+    case vbCurrency:
+    case vbDate:
+    case vbObject:
+    case vbBoolean:
+    case vbDecimal:
+    case vbByte:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The value text converted by the tag.
+Variant ValueOfTag(const TaggedText& element) {
+  const std::string_view value = element.value;
+  switch (element.tag) {
     case vbInteger:
       return Variant::Integer(IntegerFromText(value));
     case vbLong:
@@ -199,16 +298,38 @@ Variant DecodeElement(std::string_view text) {
       return Variant(DecimalFromText(value));
     case vbByte:
       return Variant::Byte(ByteFromText(value));
-    default:  // String, and every tag without a conversion of its own
+    default:
       return Variant::String(value);
   }
 }
 
-// The tag and the value text of an element text whose tag converts.
-struct TaggedText {
-  std::int16_t tag;
-  std::string_view value;
-};
+// The end of the tag of an element text: its first backslash after the tag's start.
+std::size_t TagEnd(std::string_view text, std::size_t first) noexcept {
+  // A tag is a few digits: a plain loop finds its end sooner than a library search.
+  std::size_t tag_end = first;
+  while (tag_end < text.size() && text[tag_end] != '\\') ++tag_end;
+  return tag_end;
+}
+
+// The value of an element text: a first character that is never examined, the tag, a
+// backslash, and the value text, converted by the tag.
+Variant DecodeElement(std::string_view text) {
+  const std::size_t first = TagStart(text);
+  const std::size_t tag_end = TagEnd(text, first);
+  if (tag_end == text.size()) RaiseRuntimeError(err::kInvalidProcedureCall);
+  return ValueOfTag({TagFromText(text.substr(first, tag_end - first)), text.substr(tag_end + 1)});
+}
+
+// An element text split without raising when its tag is plain digits (the common case); nothing
+// for any other text, which DecodeElement reads or refuses.
+[[gnu::always_inline]] inline std::optional<TaggedText> SplitPlainElement(std::string_view text) noexcept {
+  const std::size_t first = TagStart(text);
+  const std::size_t tag_end = TagEnd(text, first);
+  if (tag_end == text.size()) return std::nullopt;
+  const std::optional<std::int16_t> tag = PlainTag(text.substr(first, tag_end - first));
+  if (!tag) return std::nullopt;
+  return TaggedText{*tag, text.substr(tag_end + 1)};
+}
 
 std::optional<TaggedText> SplitTagged(std::string_view text) {
   const std::size_t first = TagStart(text);
@@ -383,26 +504,15 @@ class Place {
 
 }  // namespace
 
+// Builds the container tree that SetObjectString and Import make: the sink the library itself
+// reads into.
 class ObjectStringReader {
  public:
-  // Reads a whole object string into a new container.
-  static TavrixPtr ReadText(std::string_view text, OffsetUnit unit) {
-    const Place place(text, unit);
-    const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
-    const std::size_t body = header_end == std::string_view::npos ? 0 : header_end + 1;
-    const char mark = body < text.size() ? text[body] : '\0';
-    if (TokenList::OpeningBracket(mark) != kNoBracket) {
-      const TokenList tokens(text);
-      return ObjectStringReader(tokens, place, body).ReadBody(mark);
-    }
-    TavrixPtr result = Tavrix::Create();
-    if (text.substr(body) == "nil") {
-      detail::access::kind(*result) = KindNil;
-      return result;
-    }
-    detail::access::values(*result).Append(ReadWholeValue(place, body));
-    return result;
-  }
+  class TavrixFiller;
+
+  // Reads a whole object string into `sink`.
+  template <class Sink>
+  static void Read(std::string_view text, OffsetUnit unit, Sink& sink);
 
   // Makes `target` what Become would make it with the container read.
   static void MoveInto(Tavrix& target, Tavrix& read) noexcept {
@@ -413,6 +523,129 @@ class ObjectStringReader {
   }
 
  private:
+  template <class Sink>
+  class Walker;
+};
+
+class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
+ public:
+  TavrixPtr Result() { return std::move(result_); }
+
+  void Open(TavrixKind kind, std::int32_t expected) override {
+    TavrixPtr container = Tavrix::Create();
+    access::kind(*container) = kind;
+    if (kind != KindMap) access::bound(*container) = kind == KindUnboundedArray ? -1 : 0;
+    access::values(*container).Reserve(expected);
+    open_.push_back(std::move(container));
+    Enter(*open_.back());
+  }
+
+  void Close() override {
+    TavrixPtr done = std::move(open_.back());
+    open_.pop_back();
+    if (open_.empty()) {
+      result_ = std::move(done);
+      return;
+    }
+    Enter(*open_.back());
+    Add(Variant(std::move(done)));
+  }
+
+  // The entry is placed before its value is read, so that a key given twice fails before
+  // anything of its value does. A key read is a String: the Map needs no list of its keys.
+  bool AddKey(std::string_view key) override {
+    try {
+      values_->Append(Variant(), key);
+    } catch (const Error& error) {
+      if (error.Number() != err::kDuplicateKey) throw;
+      return false;
+    }
+    return true;
+  }
+
+  [[gnu::always_inline]] void Add(Variant&& value) override {
+    if (in_map_) {
+      values_->At(values_->Count()) = std::move(value);
+    } else {
+      values_->Append(std::move(value));
+    }
+  }
+
+  // The String is made where it is stored, not moved there.
+  [[gnu::always_inline]] void AddText(std::string_view text) override {
+    if (in_map_) {
+      values_->At(values_->Count()) = Variant::String(text);
+    } else {
+      values_->Append(Variant::String(text));
+    }
+  }
+
+  void AddHolder(Variant&& value) override { Add(Variant(Holding(std::move(value)))); }
+
+  void Whole(Variant&& value) override { result_ = Holding(std::move(value)); }
+
+  void Nil() override {
+    result_ = Tavrix::Create();
+    access::kind(*result_) = KindNil;
+  }
+
+ private:
+  using access = detail::access;
+
+  static TavrixPtr Holding(Variant value) {
+    TavrixPtr holder = Tavrix::Create();
+    access::values(*holder).Append(std::move(value));
+    return holder;
+  }
+
+  void Enter(Tavrix& container) noexcept {
+    values_ = &access::values(container);
+    in_map_ = access::kind(container) == KindMap;
+  }
+
+  std::vector<TavrixPtr> open_;
+  Collection* values_ = nullptr;  // the innermost container's
+  bool in_map_ = false;
+  TavrixPtr result_;
+};
+
+// The walk of one text: its levels from the top-level body down, one frame per level on an
+// explicit stack, told to the sink in text order.
+template <class Sink>
+class ObjectStringReader::Walker {
+ public:
+  Walker(const TokenList& tokens, const Place& place, std::size_t body, Sink& sink) noexcept
+      : tokens_(tokens), place_(place), top_close_(TopClose(tokens, body)), sink_(sink) {}
+
+  // The text when it has no body: a Nil container, or a Variant-kind one holding the whole rest
+  // of the text.
+  static void ReadWithoutBody(const Place& place, std::size_t body, Sink& sink) {
+    if (place.Text().substr(body) == "nil") {
+      sink.Nil();
+    } else {
+      sink.Whole(ReadWholeValue(place, body));
+    }
+  }
+
+  void ReadBody(char mark) {
+    // The first two tokens are taken to be the header and the opening mark, and are not read.
+    Enter(mark, 2, Level{tokens_.Count(), false});
+    while (true) {
+      Frame& frame = stack_.back();
+      if (const std::size_t opening = Walk(frame); opening != kNoMatch) {
+        Enter(tokens_.Text(opening)[0], opening + 1, Level{tokens_.MatchOf(opening) + 1, true});
+        continue;
+      }
+      const std::size_t close = frame.level.end - 1;
+      stack_.pop_back();
+      sink_.Close();
+      if (stack_.empty()) return;
+      Frame& parent = stack_.back();
+      parent.at = Next(parent.level, close);
+    }
+  }
+
+ private:
   // The stretch of the token list a level walks: its tokens end before `end`. A nested level
   // steps over empty tokens.
   struct Level {
@@ -420,18 +653,13 @@ class ObjectStringReader {
     bool nested;
   };
 
-  // A Map or a sequence being read: the container, the level it walks, the next token to read.
+  // A Map or a sequence being read: the level it walks, the next token to read.
   struct Frame {
-    TavrixPtr container;
-    Collection* values;
     bool is_map;
     Level level;
     std::size_t at;
     std::string_view close;  // a sequence's closing mark
   };
-
-  ObjectStringReader(const TokenList& tokens, const Place& place, std::size_t body) noexcept
-      : tokens_(tokens), place_(place), top_close_(TopClose(tokens, body)) {}
 
   // The closing mark of the top-level body, which opens at byte `body`, or kNoMatch.
   static std::size_t TopClose(const TokenList& tokens, std::size_t body) noexcept {
@@ -457,42 +685,14 @@ class ObjectStringReader {
     }
   }
 
-  // Walks the levels from the top-level body down, one frame per level on an explicit stack.
-  TavrixPtr ReadBody(char mark) {
-    // The first two tokens are taken to be the header and the opening mark, and are not read.
-    Enter(mark, 2, Level{tokens_.Count(), false});
-    while (true) {
-      Frame& frame = stack_.back();
-      if (const std::size_t opening = Walk(frame); opening != kNoMatch) {
-        Enter(tokens_.Text(opening)[0], opening + 1, Level{tokens_.MatchOf(opening) + 1, true});
-        continue;
-      }
-      TavrixPtr done = std::move(frame.container);
-      const std::size_t close = frame.level.end - 1;
-      stack_.pop_back();
-      if (stack_.empty()) return done;
-      Frame& parent = stack_.back();
-      Store(parent, Variant(std::move(done)));
-      parent.at = Next(parent.level, close);
-    }
-  }
-
   // Starts a frame for the level opened by `mark` whose first token is `begin`.
   void Enter(char mark, std::size_t begin, Level level) {
-    TavrixPtr container = Tavrix::Create();
-    TavrixKind& kind = detail::access::kind(*container);
-    kind = KindOfOpening(std::string_view(&mark, 1));
-    const bool is_map = kind == KindMap;
+    const TavrixKind kind = KindOfOpening(std::string_view(&mark, 1));
     std::string_view close;  // a Map passes over "}" by its own test
-    if (!is_map) {
-      detail::access::bound(*container) = kind == KindUnboundedArray ? -1 : 0;
-      close = GetCloseBracket(std::string_view(&mark, 1));
-    }
-    Collection* values = &detail::access::values(*container);
+    if (kind != KindMap) close = GetCloseBracket(std::string_view(&mark, 1));
     const std::size_t at = Skip(level, begin);
-    const std::int32_t expected = ExpectedCount(level, at);
-    values->Reserve(expected);
-    stack_.push_back(Frame{std::move(container), values, is_map, level, at, close});
+    sink_.Open(kind, ExpectedCount(level, at));
+    stack_.push_back(Frame{kind == KindMap, level, at, close});
   }
 
   // Reads the frame's elements in text order until one is a nested container, whose opening
@@ -507,7 +707,6 @@ class ObjectStringReader {
   // copied, as the calls made here could otherwise change them for all the compiler knows.
   [[gnu::noinline]] std::size_t WalkMap(const Frame& frame) {
     const Level level = frame.level;
-    Collection& values = *frame.values;
     std::size_t at = frame.at;
     while (at < level.end) {
       if (tokens_.IsDelimiter(at, ':') || tokens_.IsDelimiter(at, ',') || tokens_.IsDelimiter(at, '}')) {
@@ -515,13 +714,13 @@ class ObjectStringReader {
         continue;
       }
       const std::size_t key = at;
-      AddKey(values, key);
+      AddKey(key);
       at = Next(level, Next(level, at));
       if (at >= level.end) FailKeyWithoutValue(level, key);
       if (tokens_.IsHeader(at)) {
         if (const std::size_t opening = ReadAfterHeader(frame, at); opening != kNoMatch) return opening;
       } else {
-        values.At(values.Count()) = ReadScalar(level, at, key);
+        ReadScalar(level, at, key);
       }
       at = Next(level, at);
     }
@@ -531,7 +730,6 @@ class ObjectStringReader {
   // Elements; "," and the closing mark are passed over wherever they stand.
   [[gnu::noinline]] std::size_t WalkSequence(const Frame& frame) {
     const Level level = frame.level;
-    Collection& values = *frame.values;
     const std::string_view close = frame.close;
     std::size_t at = frame.at;
     while (at < level.end) {
@@ -542,32 +740,17 @@ class ObjectStringReader {
       if (tokens_.IsHeader(at)) {
         if (const std::size_t opening = ReadAfterHeader(frame, at); opening != kNoMatch) return opening;
       } else {
-        values.Append(ReadScalar(level, at, kNoMatch));
+        ReadScalar(level, at, kNoMatch);
       }
       at = Next(level, at);
     }
     return kNoMatch;
   }
 
-  // The entry is placed before its value is read, so that a key given twice fails before
-  // anything of its value does. A key read is a String: the Map needs no list of its keys.
-  void AddKey(Collection& values, std::size_t at) const {
+  void AddKey(std::size_t at) {
     const std::string_view key = tokens_.Text(at);
-    try {
-      values.Append(Variant(), key);
-    } catch (const Error& error) {
-      if (error.Number() != err::kDuplicateKey) throw;
-      Fail(error, at, tokens_.Offset(at), "the key " + Quoted(key) + " is given twice");
-    }
-  }
-
-  // Stores a nested container as the frame's next element: in a Map, the value of the entry
-  // placed last.
-  static void Store(const Frame& frame, Variant value) {
-    if (frame.is_map) {
-      frame.values->At(frame.values->Count()) = std::move(value);
-    } else {
-      frame.values->Append(std::move(value));
+    if (!sink_.AddKey(key)) {
+      Fail(err::kDuplicateKey, at, tokens_.Offset(at), "the key " + Quoted(key) + " is given twice");
     }
   }
 
@@ -600,7 +783,7 @@ class ObjectStringReader {
                ", which opens nothing");
     }
     if (opening != kNoBracket) return at;
-    Store(frame, ReadJoined(at, close));
+    sink_.AddHolder(ReadJoined(at, close));
     at = close;
     return kNoMatch;
   }
@@ -624,26 +807,35 @@ class ObjectStringReader {
 
   // The nested text of the tokens from `first` to `last`, joined with nothing between them,
   // reads as a Variant-kind container holding the element that text makes (it starts with a
-  // mark, so it is neither a body nor "nil").
+  // mark, so it is neither a body nor "nil"): that element.
   Variant ReadJoined(std::size_t first, std::size_t last) const {
     std::string text;
     for (std::size_t index = first; index <= last; ++index) text += tokens_.Text(index);
-    TavrixPtr child = Tavrix::Create();
     try {
-      detail::access::values(*child).Append(DecodeElement(text));
+      return DecodeElement(text);
     } catch (const Error& error) {
       Fail(error, first, tokens_.Offset(first), DecodeFailure(error, text));
     }
-    return Variant(std::move(child));
   }
 
-  // A mended reading is tried only where the plain one fails, so every text that read before
-  // reads the same.
-  Variant ReadScalar(const Level& level, std::size_t& at, std::size_t key) const {
+  // Reads the element at `at` into the sink; a text value goes as it is.
+  void ReadScalar(const Level& level, std::size_t& at, std::size_t key) {
+    const std::optional<TaggedText> element = SplitPlainElement(tokens_.Text(at));
+    if (element && HoldsTextByTag(element->tag)) {
+      sink_.AddText(element->value);
+    } else {
+      sink_.Add(Decode(level, at, key, element));
+    }
+  }
+
+  // The element at `at`, already split when `element` holds it. A mended reading is tried only
+  // where the plain one fails, so every text that read before reads the same.
+  Variant Decode(const Level& level, std::size_t& at, std::size_t key,
+                 const std::optional<TaggedText>& element) const {
     try {
-      return DecodeElement(tokens_.Text(at));
+      return element ? ValueOfTag(*element) : DecodeElement(tokens_.Text(at));
     } catch (const Error& error) {
-      if (std::optional<Variant> mended = Mended(level, at)) return *mended;
+      if (std::optional<Variant> mended = Mended(level, at)) return std::move(*mended);
       FailElement(error, at, key);
     }
   }
@@ -725,22 +917,7 @@ class ObjectStringReader {
   bool HoldsText(std::size_t index) const {
     if (index == kNoMatch || tokens_.IsDelimiter(index) || tokens_.IsHeader(index)) return false;
     const std::optional<TaggedText> element = SplitTagged(tokens_.Text(index));
-    if (!element) return false;
-    switch (element->tag) {
-      case vbInteger:
-      case vbLong:
-      case vbSingle:
-      case vbDouble:
-      case vbCurrency:
-      case vbDate:
-      case vbObject:
-      case vbBoolean:
-      case vbDecimal:
-      case vbByte:
-        return false;
-      default:
-        return true;
-    }
+    return element && HoldsTextByTag(element->tag);
   }
 
   std::string SplitText(std::size_t mark) const {
@@ -808,15 +985,9 @@ class ObjectStringReader {
   // separators, leaving out those of nested containers. Only a hint for the collections' room.
   std::int32_t ExpectedCount(const Level& level, std::size_t at) const noexcept {
     if (at + 1 >= level.end) return 0;  // nothing, or only the closing mark
-    std::int32_t separators = 0;
-    for (; at < level.end; ++at) {
-      if (tokens_.IsDelimiter(at, ',')) {
-        ++separators;
-      } else if (tokens_.OpeningOf(at) != kNoBracket && tokens_.MatchOf(at) < level.end) {
-        at = tokens_.MatchOf(at);
-      }
-    }
-    return separators + 1;
+    const std::size_t close = level.nested ? level.end - 1 : top_close_;
+    if (close == kNoMatch) return 0;
+    return static_cast<std::int32_t>(tokens_.SeparatorsBefore(close) + 1);  // fewer than kNoMatch
   }
 
   std::size_t Skip(const Level& level, std::size_t at) const noexcept {
@@ -828,11 +999,36 @@ class ObjectStringReader {
   const TokenList& tokens_;
   const Place& place_;
   std::size_t top_close_;
+  Sink& sink_;
   std::vector<Frame> stack_;
 };
 
+template <class Sink>
+void ObjectStringReader::Read(std::string_view text, OffsetUnit unit, Sink& sink) {
+  const Place place(text, unit);
+  const std::size_t header_end = text.find('\\', FirstCharacterSize(text));
+  const std::size_t body = header_end == std::string_view::npos ? 0 : header_end + 1;
+  const char mark = body < text.size() ? text[body] : '\0';
+  if (TokenList::OpeningBracket(mark) == kNoBracket) {
+    sink.Begin();
+    Walker<Sink>::ReadWithoutBody(place, body, sink);
+    return;
+  }
+  const TokenList tokens(text);
+  sink.Begin();
+  Walker<Sink>(tokens, place, body, sink).ReadBody(mark);
+}
+
 void ReadObjectStringInto(Tavrix& target, std::string_view text, OffsetUnit unit) {
-  TranslateErrors([&] { ObjectStringReader::MoveInto(target, *ObjectStringReader::ReadText(text, unit)); });
+  TranslateErrors([&] {
+    ObjectStringReader::TavrixFiller filler;
+    ObjectStringReader::Read(text, unit, filler);
+    ObjectStringReader::MoveInto(target, *filler.Result());
+  });
+}
+
+void ReadObjectString(std::string_view text, OffsetUnit unit, ObjectStringSink& sink) {
+  TranslateErrors([&] { ObjectStringReader::Read(text, unit, sink); });
 }
 
 void Tavrix::SetObjectString(std::string_view str) {

@@ -75,6 +75,20 @@ TEST(ObjectStringReader, ReadsEachTextAsTheWriterWouldWriteItBack) {
   }
 }
 
+// The reader looks at the text in chunks: every mark is found wherever a chunk boundary falls,
+// the two-byte acute accent included, and a C2 byte that starts another character is no mark.
+TEST(ObjectStringReader, FindsEveryMarkWhereverTheChunksOfTheTextFall) {
+  for (std::size_t size = 0; size < 40; ++size) {
+    const std::string filler(size, 'x');
+    const std::string texts[] = {
+        "\\11000\\`\\8\\" + filler + "\u00A9\u00B4",
+        "\\11000\\{k" + filler + ": \\11000\\[\\8\\" + filler + ", \\11000\\(\\2\\1)], b: \\11000\\<\\8\\" +
+            filler + "\u00A9>}",
+    };
+    for (const std::string& text : texts) EXPECT_EQ(Read(text)->GetObjectString(), text) << text;
+  }
+}
+
 TEST(ObjectStringReader, ReadsWhatTheWrittenTextCannotShow) {
   const TavrixPtr map = Read(R"(\11000\{5: \2\1})");
   EXPECT_IDENTICAL(map->GetKeys()->Item(1), Variant("5"));
