@@ -14,7 +14,7 @@ namespace quenlo::detail {
 
 class access {
  public:
-  static TavrixKind& kind(Tavrix& container) noexcept { return container.kind_; }
+  static detail::KindByte& kind(Tavrix& container) noexcept { return container.kind_; }
   static TavrixKind kind(const Tavrix& container) noexcept { return container.kind_; }
   static std::int32_t& bound(Tavrix& container) noexcept { return container.bound_; }
   static Collection& values(Tavrix& container) noexcept { return container.values_; }

@@ -2,8 +2,10 @@
 #include "quenlo/tavrix.hpp"
 
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -30,6 +32,9 @@ TavrixPtr Tavrix::Create() {
 }
 
 Tavrix::Tavrix(PrivateTag) noexcept {}
+
+// Kind and bound sit in the padding at the end of the values collection.
+static_assert(sizeof(void*) != 8 || sizeof(Tavrix) == 104, "a container record takes 104 bytes");
 
 namespace {
 
@@ -58,6 +63,7 @@ void AdoptStorage(const Variant& item, std::vector<Collection>& pending) noexcep
 // allocates only once a child is adopted.
 Tavrix::~Tavrix() {
   CycleCollector::Untrack(*this);
+  if (tagged_) Tag(std::string());  // the tag leaves with its container
   std::vector<Collection> pending;
   // Each element stays where it is, and dies with its collection; a child whose storage was
   // adopted dies with nothing left to release. The next element's object is asked for early:
@@ -182,15 +188,44 @@ TavrixPtr Tavrix::Clone() const {
 
 // ---- Tag -------------------------------------------------------------------------------
 
+namespace {
+
+// The tags of all containers. Few containers have one, so the text is kept here rather than in
+// every container's record; a container's flag says whether to look. The map's entries stay
+// where they are while others come and go, so a tag read stays valid until its own container
+// sets it again.
+struct Tags {
+  std::mutex mutex;
+  std::unordered_map<const Tavrix*, std::string> texts;
+};
+
+// Never destroyed, so that containers released during static destruction can still leave it.
+Tags& AllTags() {
+  static Tags* const tags = new Tags;
+  return *tags;
+}
+
+}  // namespace
+
 const std::string& Tavrix::Tag() const noexcept {
   static const std::string kNoTag;
-  return tag_ ? *tag_ : kNoTag;
+  if (!tagged_) return kNoTag;
+  Tags& tags = AllTags();
+  const std::lock_guard lock(tags.mutex);
+  return tags.texts.find(this)->second;
 }
 
 void Tavrix::Tag(std::string value) {
-  if (value.empty()) return tag_.reset();
-  if (tag_) return void(*tag_ = std::move(value));
-  tag_ = TranslateErrors([&value] { return std::make_unique<std::string>(std::move(value)); });
+  const bool tagging = !value.empty();
+  if (!tagging && !tagged_) return;
+  Tags& tags = AllTags();
+  const std::lock_guard lock(tags.mutex);
+  if (tagging) {
+    TranslateErrors([&] { tags.texts.insert_or_assign(this, std::move(value)); });
+  } else {
+    tags.texts.erase(this);
+  }
+  tagged_ = tagging;
 }
 
 // ---- Version and errors ------------------------------------------------------

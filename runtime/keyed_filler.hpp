@@ -24,6 +24,15 @@ class KeyedFiller {
     return std::move(items_);
   }
 
+  /// For a reader that refuses a key given twice and fills a collection no one else can reach
+  /// yet: appends under `key` without a lookup, so that `items` may hold the key twice until
+  /// it asks HoldsDistinctKeys.
+  static void AppendUnchecked(Collection& items, Variant item, std::string_view key) {
+    items.AppendWithoutLookup(std::move(item), key);
+  }
+  /// Whether no key of `items` is held twice; false also when memory to tell runs out.
+  static bool HoldsDistinctKeys(const Collection& items) noexcept { return items.HoldsDistinctKeys(); }
+
  private:
   Collection items_;
 };

@@ -33,6 +33,7 @@
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
 #include "runtime/date_text.hpp"
+#include "runtime/keyed_filler.hpp"
 #include "runtime/translate_errors.hpp"
 #include "serial/object_string_format.hpp"
 
@@ -529,6 +530,12 @@ class ObjectStringReader {
 
 class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
  public:
+  // How a Map's keys are checked: all at once when the Map closes, which spares a lookup per
+  // key, or each as it comes, which finds a key given twice before anything after it.
+  enum class KeyCheck { kAtClose, kEach };
+
+  explicit TavrixFiller(KeyCheck check) noexcept : check_(check) {}
+
   TavrixPtr Result() { return std::move(result_); }
 
   void Open(TavrixKind kind, std::int32_t expected) override {
@@ -543,6 +550,10 @@ class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
   void Close() override {
     TavrixPtr done = std::move(open_.back());
     open_.pop_back();
+    if (check_ == KeyCheck::kAtClose && access::kind(*done) == KindMap &&
+        !KeyedFiller::HoldsDistinctKeys(access::values(*done))) {
+      RaiseRuntimeError(err::kDuplicateKey);  // the read checking each key says which and where
+    }
     if (open_.empty()) {
       result_ = std::move(done);
       return;
@@ -554,6 +565,10 @@ class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
   // The entry is placed before its value is read, so that a key given twice fails before
   // anything of its value does. A key read is a String: the Map needs no list of its keys.
   bool AddKey(std::string_view key) override {
+    if (check_ == KeyCheck::kAtClose) {
+      KeyedFiller::AppendUnchecked(*values_, Variant(), key);
+      return true;
+    }
     try {
       values_->Append(Variant(), key);
     } catch (const Error& error) {
@@ -603,6 +618,7 @@ class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
     in_map_ = access::kind(container) == KindMap;
   }
 
+  KeyCheck check_;
   std::vector<TavrixPtr> open_;
   Collection* values_ = nullptr;  // the innermost container's
   bool in_map_ = false;
@@ -1019,11 +1035,29 @@ void ObjectStringReader::Read(std::string_view text, OffsetUnit unit, Sink& sink
   Walker<Sink>(tokens, place, body, sink).ReadBody(mark);
 }
 
+namespace {
+
+TavrixPtr ReadTree(std::string_view text, OffsetUnit unit, ObjectStringReader::TavrixFiller::KeyCheck check) {
+  ObjectStringReader::TavrixFiller filler(check);
+  ObjectStringReader::Read(text, unit, filler);
+  return filler.Result();
+}
+
+}  // namespace
+
+// Each Map's keys are checked when it closes. An error met that way need not be the first in
+// the text (a key given twice shows only at its Map's end), so none is shown: the text is read
+// again checking each key as it comes, which raises the first error with its place.
 void ReadObjectStringInto(Tavrix& target, std::string_view text, OffsetUnit unit) {
+  using KeyCheck = ObjectStringReader::TavrixFiller::KeyCheck;
   TranslateErrors([&] {
-    ObjectStringReader::TavrixFiller filler;
-    ObjectStringReader::Read(text, unit, filler);
-    ObjectStringReader::MoveInto(target, *filler.Result());
+    TavrixPtr tree;
+    try {
+      tree = ReadTree(text, unit, KeyCheck::kAtClose);
+    } catch (...) {
+      tree = ReadTree(text, unit, KeyCheck::kEach);
+    }
+    ObjectStringReader::MoveInto(target, *tree);
   });
 }
 

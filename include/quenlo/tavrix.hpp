@@ -41,7 +41,17 @@ inline constexpr std::int32_t ErrInvalidOperation = 15011;
 class Tavrix;
 namespace detail {
 class access;
-}
+
+/// A container's kind in one byte, so that it fits in the room its values leave at their end.
+class KindByte {
+ public:
+  constexpr KindByte(TavrixKind kind) noexcept : kind_(static_cast<std::uint8_t>(kind)) {}
+  constexpr operator TavrixKind() const noexcept { return static_cast<TavrixKind>(kind_); }
+
+ private:
+  std::uint8_t kind_;
+};
+}  // namespace detail
 using TavrixPtr = std::shared_ptr<Tavrix>;
 
 /// A dynamic data container: a Map, a bounded or unbounded Array, a single Variant value, Nil,
@@ -61,7 +71,8 @@ class QUENLO_EXPORT Tavrix final : public Object {
   // ---- Kinds, copying, version and tag (core/) --------------------------------------
 
   /// A free text the caller may attach; the object string, Clone and Become leave it out.
-  /// Setting it may raise 7 (out of memory).
+  /// Setting it may raise 7 (out of memory). The text read stays valid until the tag is set
+  /// again or the container goes.
   /// @{
   const std::string& Tag() const noexcept;
   void Tag(std::string value);
@@ -342,13 +353,14 @@ class QUENLO_EXPORT Tavrix final : public Object {
   // ---- The container record -------------------------------------------------------------
   // First, so that it fills the padding at the end of Object.
   std::atomic<std::uint32_t> generation_{0};
-  std::unique_ptr<std::string> tag_;  // nothing while the tag is empty
-  Collection values_;                 // empty for Nil
+  // Empty for Nil. Kind, the tag's flag and bound take the padding at the end of the collection.
+  [[no_unique_address]] Collection values_;
+  detail::KindByte kind_ = KindVariant;
+  bool tagged_ = false;  // the tag, when there is one, is kept beside the container (core/tavrix.cpp)
+  std::int32_t bound_ = 0;
   // A Map's keys as given, parallel to values_, once one of them is not a String; until then
   // each key is the String its value is stored under in values_.
   std::unique_ptr<Collection> keys_;
-  TavrixKind kind_ = KindVariant;
-  std::int32_t bound_ = 0;
   // Neighbours in the list of live containers, their addresses inverted; 0 at either end and
   // for a container not in the list.
   std::uintptr_t newer_ = 0;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "quenlo/conversion.hpp"
@@ -46,6 +47,25 @@ TEST(TavrixKinds, SetArrayWithAnUnconvertibleBoundChangesNothing) {
   ExpectError(err::kInvalidUseOfNull, [&] { t->SetArray(Variant::Null()); });
   ExpectError(err::kOverflow, [&] { t->SetArray(1e12); });
   EXPECT_IDENTICAL(KeysOf(*t), Values{"a"});
+}
+
+// Tags are kept beside the containers: each container sees its own, a tag read stays valid while
+// other containers change theirs, and a container made where a tagged one died starts untagged.
+TEST(TavrixTag, EachContainerKeepsItsOwnTagForItsLife) {
+  const TavrixPtr kept = Tavrix::Create();
+  kept->Tag("kept");
+  const std::string& read = kept->Tag();
+  for (int round = 0; round < 100; ++round) {
+    const TavrixPtr passing = Tavrix::Create();
+    EXPECT_EQ(passing->Tag(), "");
+    passing->Tag("passing " + std::to_string(round));
+    EXPECT_EQ(passing->Tag(), "passing " + std::to_string(round));
+  }
+  EXPECT_EQ(read, "kept");
+  kept->Tag("");
+  EXPECT_EQ(kept->Tag(), "");
+  kept->Tag("again");
+  EXPECT_EQ(kept->Tag(), "again");
 }
 
 TEST(TavrixCopying, OneLevelCopiesShareNestedObjects) {

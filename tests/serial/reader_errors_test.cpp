@@ -89,6 +89,29 @@ TEST(ReaderErrors, SayAtWhichByteReadingFailedAndWhy) {
   }
 }
 
+// A Map's keys are checked together when it closes; the error told is still the first in the
+// text, in a Map of any size.
+TEST(ReaderErrors, AKeyGivenTwiceIsToldBeforeAnyErrorAfterIt) {
+  std::string many = R"(\11000\{)";
+  for (int key = 0; key < 40; ++key) many += "k" + std::to_string(key) + R"(: \2\1, )";
+  const std::string repeated = many + R"(k17: \2\2, k40: \11000\{b: \2\1, b: \2\2}, x})";
+  const struct {
+    std::string text;
+    std::string context;
+  } cases[] = {
+      {R"(\11000\{a: \2\1, a: \11000\{b: \2\1, b: \2\2}})", R"(at byte 17: the key "a" is given twice)"},
+      {R"(\11000\{a: \2\1, a: \2\2, b: x})", R"(at byte 17: the key "a" is given twice)"},
+      {R"(\11000\{a: \11000\{b: \2\1, b: \2\2}, a: \2\1})", R"(at byte 28: the key "b" is given twice)"},
+      {repeated, "at byte " + std::to_string(many.size()) + R"(: the key "k17" is given twice)"},
+  };
+  for (const auto& [text, context] : cases) {
+    SCOPED_TRACE(text);
+    const Failure failure = ReadFailure(text);
+    EXPECT_EQ(failure.number, 457);
+    EXPECT_EQ(failure.context, context);
+  }
+}
+
 TEST(ReaderErrors, NestingTooDeepIsToldAtTheOpeningMarkOfTheLevelTooMany) {
   std::string text;
   for (int level = 0; level <= 1025; ++level) text += "\\11000\\[";
