@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,14 +17,14 @@ namespace {
 using nlohmann::ordered_json;
 using testing::RaisedBy;
 
-std::string Repeated(std::string_view part, int times) {
+std::string Repeated(std::string_view part, std::size_t times) {
   std::string text;
-  for (int i = 0; i < times; ++i) text += part;
+  for (std::size_t i = 0; i < times; ++i) text += part;
   return text;
 }
 
 // `levels` objects, each the member "a" of the one around it, the innermost holding `inner`.
-std::string NestedObjects(int levels, std::string_view inner) {
+std::string NestedObjects(std::size_t levels, std::string_view inner) {
   return Repeated(R"({"a":)", levels - 1) + "{\"a\":" + std::string(inner) + "}" +
          std::string(levels - 1, '}');
 }
