@@ -1,8 +1,8 @@
 // Reading JSON text straight into a tree. simdjson reads the text first; whatever it refuses
-// (text that is not JSON, an integer beyond 64 bits, nesting deeper than a tree may go) is read
-// again by nlohmann's reader, which gives the error of that text, with its byte, or the value an
-// integer beyond 64 bits has (a Double). Both readers accept the same texts otherwise and give
-// the same values, so the result never depends on which one read the text.
+// (text that is not JSON, an integer beyond 64 bits, nesting deeper than a tree may go, a byte
+// order mark) is read again by nlohmann's reader, which gives the error of that text, with its
+// byte, or its tree (an integer beyond 64 bits is a Double). What simdjson accepts nlohmann's
+// reader accepts too, with the same values, so the tree never depends on which one read it.
 #include <simdjson.h>
 
 #include <cstddef>
