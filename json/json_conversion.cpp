@@ -1,70 +1,25 @@
 // Conversion between container trees and nlohmann/json values. Trees are walked with the shared
 // tree walk and JSON values with an explicit stack, so neither direction recurses, and the keys
-// of a JSON object are checked all at once when it closes: both directions are linear.
+// of a JSON object are checked all at once when it closes: both directions are linear. JSON text
+// is read in json_text.cpp.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "core/access.hpp"
-#include "core/kind_marks.hpp"
 #include "core/tree_walk.hpp"
+#include "json/tree_filler.hpp"
 #include "quenlo/collection.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
 #include "quenlo/json.hpp"
-#include "runtime/keyed_filler.hpp"
 #include "runtime/translate_errors.hpp"
 
 namespace quenlo {
-
-// Fills a container JSON describes as the object-string reader fills those it reads: straight
-// into its storage, an Array's elements without keys; a Map's members are gathered and their
-// keys checked all at once when it closes.
-class JsonContainerFiller {
- public:
-  // Opens a Map or an unbounded Array with room for `size` elements (a guess; 0 when unknown).
-  JsonContainerFiller(bool object, std::size_t size) : container_(Tavrix::Create()) {
-    if (object) {
-      container_->SetMap();
-    } else {
-      container_->SetArray();
-    }
-    if (size > 0 && size <= kLargestReservation) {
-      const auto capacity = static_cast<std::int32_t>(size);
-      if (object) {
-        members_.Reserve(capacity);
-      } else {
-        detail::access::values(*container_).Reserve(capacity);
-      }
-    }
-  }
-
-  const TavrixPtr& Container() const noexcept { return container_; }
-
-  // Adds an element to an Array, or a member to a Map under `key`.
-  void Add(std::string_view key, Variant value) {
-    if (detail::access::kind(*container_) == KindMap) return members_.Append(std::move(value), key);
-    detail::access::values(*container_).Append(std::move(value));
-  }
-
-  // Hands a Map its members: a key given twice keeps its first place and takes the later value.
-  void Close() {
-    if (detail::access::kind(*container_) == KindMap)
-      detail::access::values(*container_) = std::move(members_).Take();
-  }
-
- private:
-  static constexpr std::size_t kLargestReservation = 1 << 24;
-
-  TavrixPtr container_;
-  KeyedFiller members_;
-};
 
 namespace {
 
@@ -217,25 +172,6 @@ class JsonBuilder {
 
 // ---- JSON to tree -----------------------------------------------------------------------------
 
-Variant IntegerFromJson(std::int64_t number) {
-  if (number < std::numeric_limits<std::int32_t>::min() || number > std::numeric_limits<std::int32_t>::max())
-    return Variant::Double(static_cast<double>(number));
-  return Variant::Long(static_cast<std::int32_t>(number));
-}
-
-Variant UnsignedFromJson(std::uint64_t number) {
-  if (number > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-    return Variant::Double(static_cast<double>(number));
-  return Variant::Long(static_cast<std::int32_t>(number));
-}
-
-// Raised before a container would be opened `open` levels deep.
-void RequireNestingWithinLimit(std::size_t open) {
-  if (open > static_cast<std::size_t>(kMaxNestingDepth)) {
-    RaiseRuntimeError(err::kOutOfStackSpace, "JSON nested deeper than 1,024 levels");
-  }
-}
-
 // Builds the tree of a JSON value with a stack of the objects and arrays being read.
 template <class Json>
 class TreeFromValue {
@@ -306,79 +242,6 @@ class TreeFromValue {
   std::vector<Open> open_;
 };
 
-// Builds a tree from the events of nlohmann's reader, which reads without recursion.
-class TreeFromEvents {
- public:
-  using Json = ordered_json;
-
-  TavrixPtr Take() { return std::move(root_); }
-
-  bool null() { return Add(Variant::Null()); }
-  bool boolean(bool value) { return Add(Variant::Boolean(value)); }
-  bool number_integer(Json::number_integer_t value) { return Add(IntegerFromJson(value)); }
-  bool number_unsigned(Json::number_unsigned_t value) { return Add(UnsignedFromJson(value)); }
-  bool number_float(Json::number_float_t value, const std::string& /*text*/) {
-    return Add(Variant::Double(value));
-  }
-  bool string(std::string& value) { return Add(Variant::String(value)); }
-  bool binary(Json::binary_t& /*value*/) {
-    RaiseRuntimeError(err::kTypeMismatch, "a JSON binary value, which no Variant holds");
-  }
-  bool key(std::string& key) {
-    key_ = std::move(key);
-    return true;
-  }
-  // The reader of text does not know the size of a container before its end.
-  bool start_object(std::size_t /*unknown*/) { return OpenContainer(true); }
-  bool start_array(std::size_t /*unknown*/) { return OpenContainer(false); }
-  bool end_object() { return CloseContainer(); }
-  bool end_array() { return CloseContainer(); }
-
-  bool parse_error(std::size_t position, const std::string& /*last_token*/,
-                   const nlohmann::detail::exception& error) {
-    std::string why = error.what();
-    if (const std::size_t end = why.find("] ");
-        why.starts_with("[json.exception.") && end != std::string::npos)
-      why.erase(0, end + 2);
-    // nlohmann counts the bytes read, the one that failed included.
-    const std::size_t offset = position > 0 ? position - 1 : 0;
-    RaiseRuntimeError(err::kInvalidProcedureCall, "at byte " + std::to_string(offset) + ": not JSON: " + why);
-  }
-
- private:
-  bool Add(Variant value) {
-    if (open_.empty()) {
-      root_ = Tavrix::Create();
-      root_->Item(1, std::move(value));
-    } else {
-      open_.back().Add(key_, std::move(value));
-    }
-    return true;
-  }
-
-  bool OpenContainer(bool object) {
-    RequireNestingWithinLimit(open_.size());
-    JsonContainerFiller filler(object, 0);
-    if (open_.empty()) {
-      root_ = filler.Container();
-    } else {
-      open_.back().Add(key_, filler.Container());
-    }
-    open_.push_back(std::move(filler));
-    return true;
-  }
-
-  bool CloseContainer() {
-    open_.back().Close();
-    open_.pop_back();
-    return true;
-  }
-
-  TavrixPtr root_;
-  std::vector<JsonContainerFiller> open_;
-  std::string key_;
-};
-
 template <class Json>
 Json TreeToJsonOf(const Tavrix& tree) {
   return TranslateErrors([&] {
@@ -409,14 +272,6 @@ TavrixPtr TreeFromJson(const ordered_json& json) {
 
 TavrixPtr TreeFromJson(const nlohmann::json& json) {
   return TreeFromJsonOf(json);
-}
-
-TavrixPtr TreeFromJsonText(std::string_view text) {
-  return TranslateErrors([&] {
-    TreeFromEvents events;
-    ordered_json::sax_parse(text, &events);
-    return events.Take();
-  });
 }
 
 void to_json(ordered_json& json, const Tavrix& tree) {

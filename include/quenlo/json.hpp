@@ -1,5 +1,5 @@
 // JSON interop through nlohmann/json: an optional component (target Quenlo::json), built when
-// nlohmann/json is found.
+// nlohmann/json and simdjson are found.
 //
 //   nlohmann::ordered_json j = *tree;                      // a Map's keys keep their order
 //   quenlo::TavrixPtr back = j.get<quenlo::TavrixPtr>();

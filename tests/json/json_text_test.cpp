@@ -1,0 +1,111 @@
+// JSON text is read by simdjson, and by nlohmann's reader when simdjson refuses it: whichever
+// reads a text, the tree and the error are those nlohmann's reader gives.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "quenlo/error.hpp"
+#include "quenlo/json.hpp"
+#include "support/expect.hpp"
+
+namespace quenlo {
+namespace {
+
+using nlohmann::ordered_json;
+using testing::RaisedBy;
+
+std::string Repeated(std::string_view part, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += part;
+  return text;
+}
+
+// `levels` objects, each the member "a" of the one around it, the innermost holding `inner`.
+std::string NestedObjects(std::size_t levels, std::string_view inner) {
+  return Repeated(R"({"a":)", levels - 1) + "{\"a\":" + std::string(inner) + "}" +
+         std::string(levels - 1, '}');
+}
+
+TEST(JsonText, EveryTextGivesTheTreeOfItsValue) {
+  const std::vector<std::string> texts = {
+      // Numbers: zeros with a sign, the ends of 32 and 64 bits, beyond 64 bits, subnormals,
+      // the largest double, halfway cases and digits beyond a double's precision.
+      "[0, -0, -0.0, -0e0, 0e1000, 1e-400, 1e-99999999999999999999]",
+      "[2147483647, 2147483648, -2147483648, -2147483649]",
+      "[9223372036854775807, 9223372036854775808, 18446744073709551615, -9223372036854775808]",
+      "[18446744073709551616, -9223372036854775809, 123456789012345678901234567890]",
+      "[1e-320, 4.9406564584124654e-324, 2.4703282292062328e-324, 2.2250738585072011e-308]",
+      "[1.7976931348623157e308, 1E+2, 1e0000000000000000000001, 9007199254740993, 9007199254740993.0]",
+      "[0.1000000000000000055511151231257827021181583404541015625, 0.30000000000000004]",
+      "[1" + std::string(400, '0') + ".5e-300, 0." + std::string(400, '0') + "1e300]",
+      // Strings and keys: NUL, escapes, surrogate pairs, UTF-8 as it is.
+      R"({"k\u0000ey": "v\u0000", "": "\b\f\n\r\t\\\"\/", "e": "\u00e9\uFFFF\ud83d\ude00"})",
+      "[\"caf\xC3\xA9 \xF0\x9F\x98\x80\"]",
+      // A key given twice keeps its first place and its last value, nested too.
+      R"({"a": 1, "b": {"x": 1, "x": [2]}, "a": {"c": 3}, "b": null})",
+      // Empty containers, a value at the top, white space.
+      "{}",
+      "[]",
+      R"([{}, [], {"": []}, [[]]])",
+      "true",
+      "null",
+      "\"text\"",
+      " \t\r\n -12.5e-1 \n",
+      " [ 1 ,\t{ \"a\" :\r\n false } ]\r\n",
+      // What only nlohmann's reader accepts: a byte order mark, a NUL ending the text.
+      "\xEF\xBB\xBF[1]",
+      std::string("[1]\0[2]", 7),
+      // Nesting at the limit: the top container and 1,024 levels below it.
+      std::string(1025, '[') + std::string(1025, ']'),
+      NestedObjects(1025, "\"deepest\""),
+  };
+  for (const std::string& text : texts) {
+    EXPECT_EQ(TreeFromJsonText(text)->GetObjectString(),
+              TreeFromJson(ordered_json::parse(text))->GetObjectString())
+        << text.substr(0, 80);
+  }
+
+  const TavrixPtr zeros = TreeFromJsonText(texts[0]);
+  EXPECT_EQ(zeros->Item(2).Type(), vbLong);  // -0 is an integer
+  EXPECT_TRUE(std::signbit(zeros->Item(3).AsDouble()));
+  const TavrixPtr strings = TreeFromJsonText(texts[8]);
+  EXPECT_EQ(strings->Item(std::string("k\0ey", 4)).AsString(), std::string("v\0", 2));
+}
+
+TEST(JsonText, TextThatIsNotJsonRaisesTheErrorOfItsFirstFault) {
+  struct Case {
+    std::string text;
+    std::string context;  // how it begins
+  };
+  const std::vector<Case> cases = {
+      {"[\"\\ud800\"]", "at byte 8: not JSON: "},
+      {"\"\\udc00\"", "at byte 6: not JSON: "},
+      {"[\"a\x01\"]", "at byte 3: not JSON: "},
+      {"\"\xED\xA0\x80\"", "at byte 2: not JSON: "},
+      {"[01]", "at byte 2: not JSON: "},
+      {"-1e400", "at byte 5: not JSON: "},
+      {"{\"a\" 1}", "at byte 5: not JSON: "},
+      {"[1, 2", "at byte 5: not JSON: "},
+      {"NaN", "at byte 0: not JSON: "},
+      {"[1]\n]", "at byte 4: not JSON: "},
+      {std::string(1025, '[') + "1,]" + std::string(1025, ']'), "at byte 1027: not JSON: "},
+  };
+  for (const Case& bad : cases) {
+    const Error error = RaisedBy([&] { TreeFromJsonText(bad.text); });
+    EXPECT_EQ(error.Number(), err::kInvalidProcedureCall) << bad.text;
+    EXPECT_EQ(error.Context().rfind(bad.context, 0), 0u) << bad.text << " gave " << error.Context();
+  }
+
+  // Nesting too deep is found first, before a fault further on.
+  for (const std::string& deep : {std::string(1026, '[') + std::string(1026, ']'), NestedObjects(1026, "1"),
+                                  std::string(1026, '[') + "x"}) {
+    EXPECT_EQ(RaisedBy([&] { TreeFromJsonText(deep); }).Number(), err::kOutOfStackSpace)
+        << deep.substr(0, 20);
+  }
+}
+
+}  // namespace
+}  // namespace quenlo
