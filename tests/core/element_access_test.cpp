@@ -131,28 +131,15 @@ TEST(TavrixGetKeys, ANewUnboundedArray) {
   ExpectError(ErrInvalidOperation, [&] { Make(KindUnboundedArray)->GetKeys(); });
 }
 
+// Which predicate answers True for which type is the late-binding test's table.
 TEST(TavrixPredicates, TestTheElementUnderTheIndexText) {
-  const TavrixPtr map =
-      MapOf("l", Variant::Long(1), "1", "under one", "n", "12", "o", Tavrix::Create(), "z", Variant::Null(),
-            "b", true, "d", 1.5, "s", 1.5f, "c", Currency::FromScaled(15000), "t", Date{46000.0}, "e",
-            Variant(), "a", Variant::Array({1}));
+  const TavrixPtr map = MapOf("l", Variant::Long(1), "1", "under one", "n", "12", "z", Variant::Null());
   EXPECT_FALSE(map->IsLong(1));
   EXPECT_TRUE(map->IsString(1));  // the key "1", not the first entry
   EXPECT_TRUE(map->IsLong("l"));
-  EXPECT_FALSE(map->IsInteger("l"));
   EXPECT_TRUE(map->IsNumeric("n"));
   EXPECT_TRUE(map->IsString("n"));
-  EXPECT_FALSE(map->IsArray("n"));
-  EXPECT_TRUE(map->IsObject("o"));
-  EXPECT_TRUE(map->IsNull("z"));
   EXPECT_FALSE(map->IsEmpty("z"));
-  EXPECT_TRUE(map->IsBoolean("b"));
-  EXPECT_TRUE(map->IsDouble("d"));
-  EXPECT_TRUE(map->IsSingle("s"));
-  EXPECT_TRUE(map->IsCurrency("c"));
-  EXPECT_TRUE(map->IsDate("t"));
-  EXPECT_TRUE(map->IsEmpty("e"));
-  EXPECT_TRUE(map->IsArray("a"));
   ExpectError(err::kInvalidProcedureCall, [&] { map->IsLong("missing"); });
   ExpectError(err::kInvalidUseOfNull, [&] { map->IsLong(Variant::Null()); });
   ExpectError(err::kObjectNotSet, [&] { Make(KindNil)->IsEmpty(); });

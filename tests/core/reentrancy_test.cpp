@@ -72,6 +72,11 @@ std::vector<Variant> OneTwoThree(const Variant&) {
   return {1, "two", 3};
 }
 
+Variant StoreNew(Tavrix& t, const Variant& index) {
+  t.Item(index, "new");
+  return Variant();
+}
+
 TavrixPtr Build(const MemberCase& member, const Variant& meddler) {
   const TavrixPtr t = Make(member.kind);
   const std::vector<Variant> elements = member.elements(meddler);
@@ -151,24 +156,11 @@ const std::vector<MemberCase>& MemberCases() {
        R"(\11000\{a: \2\1, b: \8\two, c: \2\3})", true},
       {"Item read", KindUnboundedArray, OneTwoThree, 2, [](Tavrix& t, const Variant& m) { return t.Item(m); },
        "two", R"(\11000\[\2\1, \8\two, \2\3])"},
-      {"Item store on an Array", KindUnboundedArray, OneTwoThree, 2,
-       [](Tavrix& t, const Variant& m) {
-         t.Item(m, "new");
-         return Variant();
-       },
-       Variant(), R"(\11000\[\2\1, \8\new, \2\3])"},
-      {"Item store on a Map", KindMap, OneTwoThree, "b",
-       [](Tavrix& t, const Variant& m) {
-         t.Item(m, "new");
-         return Variant();
-       },
-       Variant(), R"(\11000\{a: \2\1, b: \8\new, c: \2\3})"},
-      {"Item store on a Variant", KindVariant, OneTwoThree, 1,
-       [](Tavrix& t, const Variant& m) {
-         t.Item(m, "new");
-         return Variant();
-       },
-       Variant(), R"(\11000\\8\new)"},
+      {"Item store on an Array", KindUnboundedArray, OneTwoThree, 2, StoreNew, Variant(),
+       R"(\11000\[\2\1, \8\new, \2\3])"},
+      {"Item store on a Map", KindMap, OneTwoThree, "b", StoreNew, Variant(),
+       R"(\11000\{a: \2\1, b: \8\new, c: \2\3})"},
+      {"Item store on a Variant", KindVariant, OneTwoThree, 1, StoreNew, Variant(), R"(\11000\\8\new)"},
       {"AddLast of a key", KindMap, OneTwoThree, "d",
        [](Tavrix& t, const Variant& m) { return t.AddLast(m); }, Variant(),
        R"(\11000\{a: \2\1, b: \8\two, c: \2\3, d: \1\})"},

@@ -9,17 +9,11 @@
 namespace quenlo {
 namespace {
 
+using testing::ArrayOf;
 using testing::ExpectError;
 using testing::Make;
 using testing::MapOf;
-
-TavrixPtr ArrayOf(std::initializer_list<Variant> values) {
-  return Make(KindUnboundedArray, values);
-}
-
-TavrixPtr VariantOf(const Variant& value) {
-  return Make(KindVariant, {value});
-}
+using testing::VariantOf;
 
 std::string PointerTo(const Object* object) {
   return "Pointer to " + std::to_string(IdentityRegistry::IdentityOf(object));

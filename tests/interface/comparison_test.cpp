@@ -13,32 +13,20 @@ namespace {
 
 class Plain : public Object {};
 
-TEST(Comparison, NumbersCompareByValueAcrossTypes) {
-  const Variant five[] = {Variant::Integer(5), Variant::Long(5), 5.0,        5.0f,
-                          Variant::Byte(5),    Currency{50000},  Decimal{5}, Decimal{500, 0, 2, false}};
-  for (const Variant& a : five) {
-    for (const Variant& b : five) EXPECT_TRUE(a == b) << Describe(a) << " == " << Describe(b);
-    EXPECT_TRUE(a != 6) << Describe(a);
-    EXPECT_FALSE(a == "5") << Describe(a);  // a number never equals a String
-  }
-  EXPECT_TRUE(Variant(true) == -1);
-  EXPECT_TRUE(Variant(Date{2.5}) == 2.5);
-  EXPECT_TRUE(Variant() == 0);
-  EXPECT_TRUE(Variant() == "");
-  EXPECT_FALSE(Variant(0.1) == Variant(0.1f));  // a Single holds another value
-  EXPECT_FALSE(Variant(std::nan("")) == Variant(std::nan("")));
-}
-
-TEST(Comparison, StringsCompareByteForByteAndCppValuesOnEitherSide) {
+// Which values are equal is the runtime comparison's table; here the operators that reach it.
+TEST(Comparison, ComparesAsTheRuntimeWithCppValuesOnEitherSide) {
   const Variant port = Variant::Long(8080);
   EXPECT_TRUE(port == 8080);
   EXPECT_TRUE(8080 == port);
   EXPECT_TRUE(port != 8081);
   EXPECT_TRUE(port == 8080.0);
-  EXPECT_TRUE(Variant("Zoë") == "Zoë");
+  EXPECT_TRUE(Variant(Currency{50000}) == Variant::Byte(5));
+  EXPECT_FALSE(Variant(5) == "5");  // a number never equals a String
   EXPECT_TRUE(Variant("abc") == std::string("abc"));
   EXPECT_FALSE(Variant("abc") == "ABC");
-  EXPECT_FALSE(Variant("abc") == "abc ");
+  EXPECT_TRUE(Variant() == 0);
+  EXPECT_TRUE(Variant() == "");
+  EXPECT_FALSE(Variant(std::nan("")) == Variant(std::nan("")));
 }
 
 TEST(Comparison, NeverRaisesNullArraysAndUnreadableObjectsEqualNothing) {

@@ -12,11 +12,8 @@
 namespace quenlo {
 namespace {
 
-TavrixPtr Read(std::string_view text) {
-  TavrixPtr tree = Tavrix::Create();
-  tree->SetObjectString(text);
-  return tree;
-}
+using testing::RaisedBy;
+using testing::Read;
 
 // {a: {b: [1, 2], none: Nothing}, n: Long 5}
 TavrixPtr Tree() {
@@ -24,8 +21,6 @@ TavrixPtr Tree() {
   (*tree)["a"]["none"] = Variant::Nothing();
   return tree;
 }
-
-using testing::RaisedBy;
 
 TEST(ItemRef, AReferenceKeepsItsContainerAliveAfterEveryOtherHandleIsGone) {
   TavrixPtr map = testing::MapOf("a", 1);

@@ -14,17 +14,7 @@
 #include "quenlo/tavrix.hpp"
 #include "support/containers.hpp"
 #include "support/expect.hpp"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUENLO_LIMITS_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUENLO_LIMITS_SANITIZED 1
-#endif
-#endif
-#ifndef QUENLO_LIMITS_SANITIZED
-#define QUENLO_LIMITS_SANITIZED 0
-#endif
+#include "support/sanitizers.hpp"
 
 namespace quenlo {
 namespace {
@@ -48,7 +38,7 @@ class PeakMemoryGrowth {
   }
   void ExpectBelow(double bytes_per_byte, std::size_t size) const {
     const double growth = static_cast<double>(PeakBytes() - start_) / static_cast<double>(size);
-    if (!QUENLO_LIMITS_SANITIZED) {
+    if (!QUENLO_TEST_SANITIZED) {
       EXPECT_LT(growth, bytes_per_byte) << "bytes of memory per byte of text";
     }
   }
@@ -169,7 +159,7 @@ void ExpectReadAndWrittenBackInProportion(const std::string& text, double bytes_
 }
 
 TEST(Limits, ObjectStringsOf200MegabytesReadAndWriteBackInProportion) {
-#if QUENLO_LIMITS_SANITIZED
+#if QUENLO_TEST_SANITIZED
   GTEST_SKIP() << "200 MB texts take too long under AddressSanitizer";
 #endif
   constexpr std::size_t kSize = 200u << 20;

@@ -12,6 +12,7 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
 #include "support/expect.hpp"
 
 namespace quenlo {
@@ -22,29 +23,10 @@ constexpr TavrixKind kBracketedKinds[] = {KindMap, KindUnboundedArray, KindSet, 
 
 // `levels` containers of `kind` below a top one, each holding the next and the Long 7.
 TavrixPtr ChainOf(TavrixKind kind, int levels) {
-  const auto make = [kind](const TavrixPtr& inner) {
-    TavrixPtr outer = Tavrix::Create();
-    switch (kind) {
-      case KindMap:
-        outer->SetMap();
-        outer->Item("next", inner ? Variant(inner) : Variant::Long(7));
-        break;
-      case KindSet:
-        outer->SetSet(inner ? Variant(inner) : Variant::Long(7));
-        break;
-      case KindStack:
-      case KindQueue:
-        kind == KindStack ? outer->SetStack() : outer->SetQueue();
-        outer->Push(inner ? Variant(inner) : Variant::Long(7));
-        break;
-      default:
-        outer->SetArray();
-        outer->AddLast(inner ? Variant(inner) : Variant::Long(7));
-        break;
-    }
-    return outer;
+  const auto make = [kind](const Variant& inner) {
+    return kind == KindMap ? testing::MapOf("next", inner) : testing::Make(kind, {inner});
   };
-  TavrixPtr chain = make(nullptr);
+  TavrixPtr chain = make(Variant::Long(7));
   for (int level = 0; level < levels; ++level) chain = make(chain);
   return chain;
 }
@@ -81,8 +63,7 @@ TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
     const TavrixPtr deepest = ChainOf(kind, kLimit);
     const TavrixPtr too_deep = ChainOf(kind, kLimit + 1);
     const TavrixPtr read = Tavrix::Create();
-    const TavrixPtr refused = Tavrix::Create();
-    refused->SetMap();
+    const TavrixPtr refused = testing::Make(KindMap);
     std::string text, listing, finding = "not run";
     std::int32_t write_error = 0, list_error = 0, check_error = 0, read_error = 0;
     testing::RunOnSmallStack([&] {

@@ -22,18 +22,8 @@
 #include "quenlo/tavrix.hpp"
 #include "support/child_process.hpp"
 #include "support/containers.hpp"
+#include "support/sanitizers.hpp"
 #include "support/scratch_folder.hpp"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUENLO_FILES_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUENLO_FILES_SANITIZED 1
-#endif
-#endif
-#ifndef QUENLO_FILES_SANITIZED
-#define QUENLO_FILES_SANITIZED 0
-#endif
 
 namespace quenlo {
 namespace {
@@ -354,7 +344,7 @@ void LimitAddressSpaceGrowth(rlim_t bytes) {
 }
 
 TEST(Windows1252, ConversionsRaise7WhenMemoryRunsOut) {
-  if (QUENLO_FILES_SANITIZED) GTEST_SKIP() << "AddressSanitizer reserves address space of its own";
+  if (QUENLO_TEST_SANITIZED) GTEST_SKIP() << "AddressSanitizer reserves address space of its own";
   constexpr std::size_t kSize = 64 << 20;
   EXPECT_EQ(ErrorNumberInChild([] {
               const std::string text(kSize, 'a');

@@ -108,33 +108,20 @@ TEST(ObjectStringReader, ReadsWhatTheWrittenTextCannotShow) {
   EXPECT_EQ(array->Item(2).AsObject(), shared);  // the same object, not a copy
 }
 
+// The failures whose message the reader-error tests check are not repeated here.
 TEST(ObjectStringReader, RaisesTheErrorsOfItsTableAndChangesNothing) {
   const std::pair<std::string, int> cases[] = {
-      {"", 5},
-      {R"(\11000\)", 5},
-      {"NIL", 5},
       {R"(\11000\nil )", 5},
       {R"(\11000\[abc])", 5},
       {R"(\11000\[ ])", 5},
-      {R"(\11000\{a: \2\1, b: x})", 5},
-      {R"(\11000\[\2\1, , \2\2])", 5},  // the top level has the empty token
       {R"(\11000\{a: \2\1, , b: \2\2})", 5},
-      {R"(\11000\[\11001\{}])", 5},
       {R"(\11000\[\11000\[\2\1, \11000\{a: x}]])", 5},  // from inside a nested level
-      {R"(\11000\[\9\2147483647])", 5},                 // an identity no object has
       {R"(\11000\[\\1])", 13},
-      {R"(\11000\[\x\1])", 13},
-      {R"(\11000\[\2\abc])", 13},
-      {R"(\11000\[\40000\1])", 6},
       {R"(\11000\[\2\40000])", 6},
-      {R"(\11000\{a: \2\1, b})", 9},
       {R"(\11000\[\11000\])", 9},
-      {R"(\11000\[\2\1, \11000\)", 9},  // a header token that is the last token
-      {R"(\11000\[\11000\[\2\x)", 9},   // a missing closing mark wins over the error inside
+      {R"(\11000\[\11000\[\2\x)", 9},  // a missing closing mark wins over the error inside
       {R"(\11000\{a: \11000\{b: \2\1, b: \2\2)", 9},
-      {R"(\11000\[\11000\[\11000\,8\x: , \2\1]])", 9},  // no empty token ends it at a nested level
-      {R"(\11000\{a: \2\1, a: \2\2})", 457},
-      {"\\11000\\[" + std::string(1000000, '['), 5}};  // unbalanced: no crash either
+      {R"(\11000\[\11000\[\11000\,8\x: , \2\1]])", 9}};  // no empty token ends it at a nested level
   for (const auto& [text, number] : cases) ExpectReadFails(number, text);
 }
 

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 
@@ -13,25 +10,16 @@
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
 #include "support/containers.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace quenlo {
 namespace {
 
 using testing::ArrayOf;
 using testing::Make;
+using testing::MapOf;
 using testing::Read;
-
-TavrixPtr MapOf(const std::string& key, const Variant& value) {
-  TavrixPtr map = Make(KindMap);
-  map->Item(key, value);
-  return map;
-}
-
-TavrixPtr VariantOf(const Variant& value) {
-  TavrixPtr single = Tavrix::Create();
-  single->Item(1, value);
-  return single;
-}
+using testing::VariantOf;
 
 TEST(ReadBack, NamesThePathOfTheFirstTextTheReaderWouldSplitOrCutShort) {
   const TavrixPtr items = ArrayOf({"plain", MapOf("name", "hello, world")});
@@ -80,25 +68,17 @@ TEST(ReadBack, TextsFoundReadableReadBackToTheSameText) {
   EXPECT_EQ(Read(tree->GetObjectString())->GetObjectString(), tree->GetObjectString());
 }
 
-class ReadBackExport : public ::testing::Test {
- protected:
-  void TearDown() override { std::filesystem::remove(path_); }
-  std::string Contents() const {
-    std::ifstream in(path_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  const std::string path_ = ::testing::TempDir() + "quenlo_read_back.qo";
-};
+using ReadBackExport = testing::ScratchFolder;
 
 TEST_F(ReadBackExport, ExportRefusesATreeThatWouldNotReadBackAndLeavesTheFileAsItWas) {
-  ArrayOf({1})->Export(path_);
-  const std::string before = Contents();
+  ArrayOf({1})->Export(Path("data.qo"));
+  const std::string before = Bytes("data.qo");
   const TavrixPtr tree = MapOf("greeting", "hello, world");
-  const Error error = testing::RaisedBy([&] { tree->Export(path_); });
+  const Error error = testing::RaisedBy([&] { tree->Export(Path("data.qo")); });
   EXPECT_EQ(error.Number(), err::kInvalidProcedureCall);
   EXPECT_EQ(error.Context(), tree->FindUnreadableValue());
   EXPECT_EQ(error.Context(), "{greeting}: the text holds \",\" (character 6), which would split it");
-  EXPECT_EQ(Contents(), before);
+  EXPECT_EQ(Bytes("data.qo"), before);
   EXPECT_EQ(tree->GetObjectString(), "\\11000\\{greeting: \\8\\hello, world}");  // the text is still given
 }
 

@@ -2,16 +2,15 @@
 // through Import the byte of the file. The error numbers are the reader's own, and the target
 // is unchanged after each.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "quenlo/error.hpp"
+#include "quenlo/files.hpp"
 #include "quenlo/tavrix.hpp"
 #include "support/containers.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace quenlo {
 namespace {
@@ -122,13 +121,12 @@ TEST(ReaderErrors, NestingTooDeepIsToldAtTheOpeningMarkOfTheLevelTooMany) {
 
 // Import tells the byte of the file: a Windows-1252 byte is one character of the text read,
 // which UTF-8 may hold in two or three bytes.
-TEST(ReaderErrors, ImportSaysAtWhichByteOfTheFile) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("quenlo_reader_errors_" + std::to_string(::getpid()) + ".qo"))
-                               .string();
+using ReaderErrorsOfFiles = testing::ScratchFolder;
+
+TEST_F(ReaderErrorsOfFiles, ImportSaysAtWhichByteOfTheFile) {
   const auto import_failure = [&](const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-    return FailureOf([&](Tavrix& target) { target.Import(path); });
+    WriteFileBytes(Path("data.qo"), bytes);
+    return FailureOf([&](Tavrix& target) { target.Import(Path("data.qo")); });
   };
   const struct {
     std::string file;  // Windows-1252
@@ -157,7 +155,6 @@ TEST(ReaderErrors, ImportSaysAtWhichByteOfTheFile) {
     EXPECT_EQ(read.number, number);
     EXPECT_EQ(read.context, text_context);
   }
-  std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -69,6 +69,5 @@ TEST(ObjectStringRoundTrip, TextsThatReadOrFailedBeforeStillDo) {
   testing::ExpectReadFails(5, R"(\11000\[\7\12:30:00:00])");  // the third ':' is read as an element
 }
 
-// A chain of `nested` arrays below a top-level array, the innermost one empty.
 }  // namespace
 }  // namespace quenlo

@@ -58,6 +58,11 @@ inline TavrixPtr ArrayOf(std::initializer_list<Variant> values) {
   return Make(KindUnboundedArray, values);
 }
 
+/// A Variant-kind container holding `value`.
+inline TavrixPtr VariantOf(const Variant& value) {
+  return Make(KindVariant, {value});
+}
+
 /// A Map storing each key, value pair of the arguments in turn through Item.
 inline TavrixPtr MapOf(const auto&... keys_and_values) {
   const TavrixPtr map = Make(KindMap);

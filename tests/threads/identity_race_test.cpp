@@ -13,6 +13,7 @@
 #include "quenlo/error.hpp"
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
 
 namespace quenlo {
 namespace {
@@ -28,11 +29,9 @@ using Published = std::array<std::atomic<std::int32_t>, kChildren>;
 // is let go, so that the children die one after another as its elements.
 void ReleaseTrees(Published& published) {
   for (int round = 0; round < kTreesToRelease; ++round) {
-    const TavrixPtr tree = Tavrix::Create();
-    tree->SetArray();
+    const TavrixPtr tree = testing::Make(KindUnboundedArray);
     for (std::atomic<std::int32_t>& identity : published) {
-      const TavrixPtr child = Tavrix::Create();
-      child->SetObjectString(kChildText);
+      const TavrixPtr child = testing::Read(kChildText);
       tree->AddLast(child);
       identity.store(IdentityRegistry::IdentityOf(child), std::memory_order_relaxed);
     }

@@ -9,30 +9,22 @@
 #include <vector>
 
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
 
 namespace quenlo {
 namespace {
 
 // A Map holding an Array, a Map shared twice, a Stack, a Queue, and itself.
 TavrixPtr MakeSharedTree() {
-  const TavrixPtr tree = Tavrix::Create(), array = Tavrix::Create(), shared = Tavrix::Create(),
-                  stack = Tavrix::Create(), queue = Tavrix::Create();
-  tree->SetMap();
-  array->SetArray();
-  shared->SetMap();
-  stack->SetStack();
-  queue->SetQueue();
-  shared->Item("x", 1.5);
+  const TavrixPtr shared = testing::MapOf("x", 1.5), array = testing::Make(KindUnboundedArray),
+                  stack = testing::Make(KindStack), queue = testing::Make(KindQueue);
   for (int element = 1; element <= 20; ++element) {
     array->AddLast(element * 3);
     stack->Push("s" + std::to_string(element));
     queue->Push(shared);
   }
   array->AddLast(shared);
-  tree->Item("array", array);
-  tree->Item("shared", shared);
-  tree->Item("stack", stack);
-  tree->Item("queue", queue);
+  const TavrixPtr tree = testing::MapOf("array", array, "shared", shared, "stack", stack, "queue", queue);
   tree->Item("self", tree);
   return tree;
 }

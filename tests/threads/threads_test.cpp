@@ -13,6 +13,7 @@
 
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
+#include "support/containers.hpp"
 
 namespace quenlo {
 namespace {
@@ -24,24 +25,17 @@ constexpr std::size_t kContainersPerTree = 4;
 // A Map holding an Array, a Stack and a Queue, an object every tree shares, and `seed` in
 // several types.
 TavrixPtr MakeTree(const std::shared_ptr<Object>& shared, int seed) {
-  const TavrixPtr tree = Tavrix::Create(), array = Tavrix::Create(), stack = Tavrix::Create(),
-                  queue = Tavrix::Create();
-  tree->SetMap();
-  array->SetArray();
-  stack->SetStack();
-  queue->SetQueue();
-  tree->Tag("tree " + std::to_string(seed));
-  tree->Item("n", seed);
-  tree->Item("text", "round " + std::to_string(seed));
-  tree->Item("shared", shared);
+  const TavrixPtr array = testing::Make(KindUnboundedArray), stack = testing::Make(KindStack),
+                  queue = testing::Make(KindQueue);
   for (int element = 0; element < 8; ++element) {
     array->AddLast(seed * element + 0.5);
     stack->Push(element);
     queue->Push(std::to_string(element));
   }
   array->AddLast(queue);
-  tree->Item("array", array);
-  tree->Item("stack", stack);
+  const TavrixPtr tree = testing::MapOf("n", seed, "text", "round " + std::to_string(seed), "shared", shared,
+                                        "array", array, "stack", stack);
+  tree->Tag("tree " + std::to_string(seed));
   return tree;
 }
 

@@ -1,5 +1,6 @@
 // quenlo get PATH FILE: one value or subtree, named by the path form errors use.
 #include <string>
+#include <utility>
 
 #include "tool/tool_fixture.hpp"
 
@@ -41,20 +42,16 @@ TEST_F(QuenloTool, GetCountsPositionsInEveryKind) {
 }
 
 TEST_F(QuenloTool, GetNamesTheStepThatFindsNothing) {
-  const Outcome past_end = Run({"get", "{items}[4]{name}", kInventory});
-  EXPECT_EQ(past_end.status, 6);
-  EXPECT_EQ(past_end.err, kInventory + ": {items}[4]: no such value\n");
-
-  const Outcome no_key = Run({"get", "{manager}{phone}", kInventory});
-  EXPECT_EQ(no_key.status, 6);
-  EXPECT_EQ(no_key.err, kInventory + ": {manager}{phone}: no such value\n");
-
-  const Outcome into_value = Run({"get", "{store}[1]", kInventory});
-  EXPECT_EQ(into_value.status, 6);
-  EXPECT_EQ(into_value.err, kInventory + ": {store}[1]: no such value ({store} holds no container)\n");
-
-  // A key names nothing in an array.
-  EXPECT_EQ(Run({"get", "{items}{1}", kInventory}).status, 6);
+  const std::pair<std::string, std::string> cases[] = {
+      {"{items}[4]{name}", "{items}[4]: no such value"},
+      {"{manager}{phone}", "{manager}{phone}: no such value"},
+      {"{store}[1]", "{store}[1]: no such value ({store} holds no container)"}};
+  for (const auto& [path, reason] : cases) {
+    const Outcome outcome = Run({"get", path, kInventory});
+    EXPECT_EQ(outcome.status, 6) << path;
+    EXPECT_EQ(outcome.err, kInventory + ": " + reason + "\n");
+  }
+  EXPECT_EQ(Run({"get", "{items}{1}", kInventory}).status, 6);  // a key names nothing in an array
 }
 
 TEST_F(QuenloTool, GetRefusesAPathItCannotRead) {

@@ -26,6 +26,7 @@ TEST_F(QuenloTool, PrintsItsVersionAndTheHelpOfOneCommand) {
   EXPECT_NE(get.out.find("{KEY}"), std::string::npos) << get.out;
   EXPECT_EQ(get.out.find("Map -> object"), std::string::npos);
   const Outcome all = Run({"--help"});
+  EXPECT_EQ(all.status, 0);
   for (const std::string command : {"dump", "check", "fmt", "to-json", "from-json", "get", "Exit status"})
     EXPECT_NE(all.out.find(command), std::string::npos) << command;
 }

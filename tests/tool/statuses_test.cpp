@@ -3,29 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "support/sanitizers.hpp"
 #include "tool/tool_fixture.hpp"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUENLO_TOOL_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUENLO_TOOL_SANITIZED 1
-#endif
-#endif
-#ifndef QUENLO_TOOL_SANITIZED
-#define QUENLO_TOOL_SANITIZED 0
-#endif
 
 namespace quenlo {
 namespace {
 
+// The message's form for standard input is checked where JSON is converted.
 TEST_F(QuenloTool, JsonThatCannotBeReadIsBadContentAtItsByte) {
-  const Outcome overflow = Run({"from-json", "-"}, "[1e400]");
-  EXPECT_EQ(overflow.status, 5);
-  EXPECT_EQ(overflow.err,
-            "-:5: error 5 (Quenlo): Invalid procedure call or argument (not JSON: number overflow parsing "
-            "'1e400')\n");
-
   const std::string cut = File("cut.json", "{\"a\": [1,");
   const Outcome cut_short = Run({"from-json", cut});
   EXPECT_EQ(cut_short.status, 5);
@@ -59,7 +44,7 @@ TEST_F(QuenloTool, NoInputEndsInAnUnexpectedFailure) {
 }
 
 TEST_F(QuenloTool, RunningOutOfMemoryHasItsOwnStatus) {
-  if (QUENLO_TOOL_SANITIZED)
+  if (QUENLO_TEST_SANITIZED)
     GTEST_SKIP() << "AddressSanitizer needs more address space than the limit leaves";
   // Three million elements need far more than 120 MB of address space.
   std::string many = "[0";
