@@ -383,15 +383,18 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
   });
 }
 
-// ASCII is the same in both encodings: such a text needs no converted copy.
+bool IsAscii(std::string_view text) noexcept {
+  return AsciiRunLength(text) == text.size();
+}
+
 std::string ReadTextFile(const std::string& Filename) {
   std::string bytes = ReadFileBytes(Filename);
-  if (AsciiRunLength(bytes) == bytes.size()) return bytes;
+  if (IsAscii(bytes)) return bytes;
   return Windows1252ToUtf8(bytes);
 }
 
 void WriteTextFile(std::string_view text, const std::string& Filename) {
-  if (AsciiRunLength(text) == text.size()) return WriteFileBytes(Filename, text);
+  if (IsAscii(text)) return WriteFileBytes(Filename, text);
   WriteFileBytes(Filename, Utf8ToWindows1252(text));
 }
 

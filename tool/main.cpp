@@ -195,8 +195,9 @@ std::string ReadBytes(const std::string& path) {
 
 TavrixPtr ReadTree(const std::string& path, Encoding encoding) {
   const std::string bytes = ReadBytes(path);
-  const std::string converted = encoding == Encoding::kUtf8 ? std::string() : Windows1252ToUtf8(bytes);
-  const std::string_view text = encoding == Encoding::kUtf8 ? std::string_view(bytes) : converted;
+  const bool as_read = encoding == Encoding::kUtf8 || IsAscii(bytes);
+  const std::string converted = as_read ? std::string() : Windows1252ToUtf8(bytes);
+  const std::string_view text = as_read ? std::string_view(bytes) : converted;
   try {
     TavrixPtr tree = Tavrix::Create();
     tree->SetObjectString(text);
@@ -221,7 +222,7 @@ class Output {
   }
 
   void WriteText(std::string_view text, Encoding encoding) const {
-    if (encoding == Encoding::kUtf8) return WriteBytes(text);
+    if (encoding == Encoding::kUtf8 || IsAscii(text)) return WriteBytes(text);
     if (!path_.empty()) return Replace([&] { WriteTextFile(text, path_); });
     WriteBytes(Utf8ToWindows1252(text));
   }
@@ -251,6 +252,7 @@ decltype(auto) Convert(const std::string& path, Step&& step) {
 
 // The first character of `text` that Windows-1252 cannot hold, described, or "".
 std::string FirstCharacterLostInWindows1252(std::string_view text) {
+  if (IsAscii(text)) return {};
   const std::string back = Windows1252ToUtf8(Utf8ToWindows1252(text));
   std::size_t at = 0;
   while (at < text.size() && at < back.size() && text[at] == back[at]) ++at;

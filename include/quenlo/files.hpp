@@ -33,6 +33,10 @@ QUENLO_EXPORT std::string Utf8ToWindows1252(std::string_view text);
 /// 90, 9D) become U+0081, U+008D, U+008F, U+0090 and U+009D. Raises 7 when memory runs out.
 QUENLO_EXPORT std::string Windows1252ToUtf8(std::string_view bytes);
 
+/// Whether every byte of `text` is ASCII: such a text is the same in Windows-1252 and UTF-8,
+/// and needs no converted copy.
+QUENLO_EXPORT bool IsAscii(std::string_view text) noexcept;
+
 /// A Windows-1252 file read whole, as UTF-8 text.
 QUENLO_EXPORT std::string ReadTextFile(const std::string& Filename);
 

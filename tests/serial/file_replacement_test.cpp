@@ -310,14 +310,16 @@ TEST_F(FileBeside, KilledDuringAnExportLeavesNothingReadableByOthers) {
   EXPECT_TRUE(killed_while_writing);
 }
 
-// Each byte, at each place relative to the eight-byte steps of the ASCII scan, converts to
-// one character there and back to itself; a broken UTF-8 sequence anywhere becomes one "?".
+// Each byte, at each place relative to the eight-byte steps of the ASCII scan, is told ASCII or
+// not and converts to one character there and back to itself; a broken UTF-8 sequence anywhere
+// becomes one "?".
 TEST(Windows1252, EveryByteConvertsAtEveryAlignment) {
   constexpr std::size_t kSize = 20;
   for (int byte = 0; byte < 256; ++byte) {
     for (std::size_t at = 0; at < kSize; ++at) {
       std::string bytes(kSize, 'a');
       bytes[at] = static_cast<char>(byte);
+      EXPECT_EQ(IsAscii(bytes), byte < 0x80) << "byte " << byte << " at " << at;
       const std::string text = Windows1252ToUtf8(bytes);
       EXPECT_EQ(text.substr(0, at), std::string(at, 'a'));
       EXPECT_EQ(text.substr(text.size() - (kSize - at - 1)), std::string(kSize - at - 1, 'a'));
