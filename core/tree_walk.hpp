@@ -234,10 +234,12 @@ class TreeWalk {
   // lie on two cache lines. Asked for as soon as the element is read, the record arrives while
   // the element's key is written.
   static void PrefetchObject(const Variant& element) noexcept {
-    if (!element.IsObject() || element.AsObject() == nullptr) return;
-    const auto* record = reinterpret_cast<const char*>(element.AsObject().get());
-    __builtin_prefetch(record);
-    __builtin_prefetch(record + sizeof(Tavrix) - 1);
+    if (!element.IsObject()) return;
+    // As a number: an object of another class may be smaller than a container's record.
+    const auto record = reinterpret_cast<std::uintptr_t>(element.AsObject().get());
+    if (record == 0) return;
+    __builtin_prefetch(reinterpret_cast<const void*>(record));
+    __builtin_prefetch(reinterpret_cast<const void*>(record + sizeof(Tavrix) - 1));
   }
 
   struct Guarded {
