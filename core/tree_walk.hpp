@@ -135,8 +135,7 @@ class TreeWalk {
       }
       ++frame.position;
       const Variant& value = ElementAt(*frame.container, frame.position);
-      PrefetchObject(value);
-      if (frame.position < frame.count) PrefetchObject(ElementAt(*frame.container, frame.position + 1));
+      if (frame.position < frame.count) Prefetch(ElementAt(*frame.container, frame.position + 1));
       if (KeyCallsOut(*frame.container, frame.position)) {
         GuardPath();
         visitor.Element(*frame.container, frame.position, frame.level);
@@ -229,17 +228,10 @@ class TreeWalk {
     return detail::access::values(container).At(position);
   }
 
-  // Asks for the whole record of an element's object before the walk reads it: the objects of a
-  // tree lie far apart in memory, and entering one reads its type, kind and storage, which may
-  // lie on two cache lines. Asked for as soon as the element is read, the record arrives while
-  // the element's key is written.
-  static void PrefetchObject(const Variant& element) noexcept {
-    if (!element.IsObject()) return;
-    // As a number: an object of another class may be smaller than a container's record.
-    const auto record = reinterpret_cast<std::uintptr_t>(element.AsObject().get());
-    if (record == 0) return;
-    __builtin_prefetch(reinterpret_cast<const void*>(record));
-    __builtin_prefetch(reinterpret_cast<const void*>(record + sizeof(Tavrix) - 1));
+  // Asks for the object of the next element while this one is visited: the objects of a tree lie
+  // far apart in memory, and entering one reads its kind and storage first.
+  static void Prefetch(const Variant& next) noexcept {
+    if (next.IsObject()) __builtin_prefetch(next.AsObject().get());
   }
 
   struct Guarded {
