@@ -43,6 +43,8 @@ namespace {
 // The tokenizer looks at the text a chunk at a time. The bytes that may be marks are the one-byte
 // delimiters and C2, the first byte of the acute accent C2 B4.
 constexpr std::size_t kChunk = 16;
+// The first stretch of a text, whose tokens size the token list of the whole (chunks in all).
+constexpr std::size_t kSampleBytes = 4096 * kChunk;
 
 #if defined(__SSE2__)
 // The first `available` bytes (fewer than kChunk) of the last chunk, padded with zeros, which are
@@ -151,14 +153,38 @@ class TokenList {
     return mark.size() == 2 ? kAcute : kBracketClosedBy[static_cast<unsigned char>(mark[0])];
   }
 
-  // Looks at the text sixteen bytes at a time: only the bytes that may be marks are visited one by
-  // one, and runs of ordinary characters between them are passed over whole.
+  // The token list is sized from the text's first stretch: how densely marks stand hardly changes
+  // along a text, and a list of tens of millions of tokens grown by doubling is copied and touches
+  // more memory than it keeps. A text denser further on still grows the list as it needs.
   void Split() {
+    const std::size_t size = text_.size();
+    const std::size_t sample = std::min(size, kSampleBytes);
+    tokens_.reserve(sample / 4 + 4);
+    std::size_t run_start = SplitStretch(0, sample, 0);
+    if (sample < size) {
+      tokens_.reserve(EstimatedCount(sample));
+      run_start = SplitStretch(sample, size, run_start);
+    }
+    if (size > run_start) AddRun(run_start, size);
+  }
+
+  // The tokens the whole text is expected to hold, from those of its first `sample` bytes, and an
+  // eighth more; never more than one for every two bytes of text, so that a guess made from a
+  // dense beginning costs at most four bytes for each byte of text.
+  std::size_t EstimatedCount(std::size_t sample) const noexcept {
+    const std::size_t size = text_.size();
+    const std::size_t extrapolated = tokens_.size() * size / sample;
+    return std::min(extrapolated + extrapolated / 8, size / 2) + kChunk;
+  }
+
+  // Looks at the text from `begin` to `end` sixteen bytes at a time: only the bytes that may be
+  // marks are visited one by one, and runs of ordinary characters between them are passed over
+  // whole. The run of ordinary characters that began at `run_start` may go on past `end`: where
+  // the run open at the end began is returned.
+  std::size_t SplitStretch(std::size_t begin, std::size_t end, std::size_t run_start) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
     const std::size_t size = text_.size();
-    tokens_.reserve(size / 4 + 4);
-    std::size_t run_start = 0;
-    for (std::size_t chunk = 0; chunk < size; chunk += kChunk) {
+    for (std::size_t chunk = begin; chunk < end; chunk += kChunk) {
       for (std::uint32_t marks = MarkCandidates(bytes + chunk, size - chunk); marks != 0;
            marks &= marks - 1) {
         const std::size_t at = chunk + static_cast<std::size_t>(std::countr_zero(marks));
@@ -172,7 +198,7 @@ class TokenList {
         run_start = at + width;
       }
     }
-    if (size > run_start) AddRun(run_start, size);
+    return run_start;
   }
 
   void AddRun(std::size_t begin, std::size_t end) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/kind_marks.hpp"
 #include "core/tree_walk.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
@@ -23,6 +24,35 @@
 namespace quenlo {
 namespace {
 
+// What opens the body of a kind: the header, "nil" for a Nil, and the kind's opening mark, kept
+// as one text so that a body begins with one append.
+class OpeningText {
+ public:
+  constexpr OpeningText() = default;
+  constexpr explicit OpeningText(TavrixKind kind) {
+    Append(kHeader);
+    if (kind == KindNil) Append("nil");
+    Append(OpeningMark(kind));
+  }
+  std::string_view View() const noexcept { return {bytes_.data(), size_}; }
+
+ private:
+  constexpr void Append(std::string_view text) {
+    for (const char byte : text) bytes_[size_++] = byte;
+  }
+
+  std::array<char, 16> bytes_{};
+  std::size_t size_ = 0;
+};
+
+// The opening texts by kind number.
+constexpr auto kOpeningTexts = [] {
+  std::array<OpeningText, KindQueue + 1> texts;
+  for (std::size_t kind = 0; kind < texts.size(); ++kind)
+    texts[kind] = OpeningText(static_cast<TavrixKind>(kind));
+  return texts;
+}();
+
 class ObjectStringWriter {
  public:
   // `check`, when given, is told of every key and value text as it is written.
@@ -31,10 +61,7 @@ class ObjectStringWriter {
 
   void Open(const Tavrix& container, std::int32_t /*level*/) {
     if (check_ != nullptr) check_->Open(container);
-    out_ += kHeader;
-    const TavrixKind kind = TreeWalk::KindOf(container);
-    if (kind == KindNil) out_ += "nil";
-    out_ += OpeningMark(kind);
+    out_ += kOpeningTexts[static_cast<std::size_t>(TreeWalk::KindOf(container))].View();
   }
 
   // The separator before every element but the first; in a Map the key and ": " too, the keys in

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
@@ -87,6 +88,28 @@ TEST(ObjectStringReader, FindsEveryMarkWhereverTheChunksOfTheTextFall) {
     };
     for (const std::string& text : texts) EXPECT_EQ(Read(text)->GetObjectString(), text) << text;
   }
+}
+
+// The reader sizes its list of tokens from a long text's first stretch: a text sparse there and
+// dense after it, or dense there and sparse after it, reads whole, and so does a text or an acute
+// accent that the end of the stretch cuts.
+TEST(ObjectStringReader, ReadsLongTextsWhoseMarksStandDenserOrSparserFurtherOn) {
+  constexpr std::size_t kStretch = 65536;
+  const auto longs = [](int count) {
+    std::string elements;
+    for (int index = 0; index < count; ++index) elements += ", \\2\\1";
+    return elements;
+  };
+  const std::string long_string = "\\8\\" + std::string(2 * kStretch, 'x');
+  std::vector<std::string> texts = {
+      "\\11000\\[" + long_string + longs(100'000) + "]",
+      "\\11000\\[\\2\\1" + longs(30'000) + ", " + long_string + "]",
+  };
+  const std::string queue_start = "\\11000\\`\\8\\";
+  for (std::size_t at = kStretch - 2; at <= kStretch + 1; ++at) {
+    texts.push_back(queue_start + std::string(at - queue_start.size(), 'x') + "\u00B4");
+  }
+  for (const std::string& text : texts) EXPECT_EQ(Read(text)->GetObjectString(), text) << text.size();
 }
 
 TEST(ObjectStringReader, ReadsWhatTheWrittenTextCannotShow) {
