@@ -16,7 +16,7 @@ namespace quenlo {
 /// items, so no Collection that others can reach holds a key twice.
 class KeyedFiller {
  public:
-  void Reserve(std::int32_t capacity) { items_.Reserve(capacity); }
+  void Reserve(std::int32_t capacity) { ReserveKeyed(items_, capacity); }
   void Append(Variant item, std::string_view key) { items_.AppendWithoutLookup(std::move(item), key); }
   /// The items gathered, in order; raises 7 when memory runs out.
   Collection Take() && {
@@ -29,6 +29,11 @@ class KeyedFiller {
   /// it asks HoldsDistinctKeys.
   static void AppendUnchecked(Collection& items, Variant item, std::string_view key) {
     items.AppendWithoutLookup(std::move(item), key);
+  }
+  /// Makes room in `items` for `capacity` items, each with a key word: a Map's first key would
+  /// otherwise move a ring reserved without them.
+  static void ReserveKeyed(Collection& items, std::int32_t capacity) {
+    if (capacity > items.capacity_) items.GrowTo(capacity, true);
   }
   /// Whether no key of `items` is held twice; false also when memory to tell runs out.
   static bool HoldsDistinctKeys(const Collection& items) noexcept { return items.HoldsDistinctKeys(); }

@@ -567,8 +567,12 @@ class ObjectStringReader::TavrixFiller final : public ObjectStringSink {
   void Open(TavrixKind kind, std::int32_t expected) override {
     TavrixPtr container = Tavrix::Create();
     access::kind(*container) = kind;
-    if (kind != KindMap) access::bound(*container) = kind == KindUnboundedArray ? -1 : 0;
-    access::values(*container).Reserve(expected);
+    if (kind == KindMap) {
+      KeyedFiller::ReserveKeyed(access::values(*container), expected);  // its keys are stored
+    } else {
+      access::bound(*container) = kind == KindUnboundedArray ? -1 : 0;
+      access::values(*container).Reserve(expected);
+    }
     open_.push_back(std::move(container));
     Enter(*open_.back());
   }
