@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/member_helpers.hpp"
 #include "core/nested_containers.hpp"
 #include "quenlo/conversion.hpp"
 #include "quenlo/error.hpp"
@@ -21,6 +22,8 @@ struct Record {
   const Collection* keys;  // a Map's keys as given, when it keeps them
   TavrixKind kind;
   std::int32_t bound;
+  bool tagged;    // the record's flag
+  bool tag_kept;  // whether a tag is kept beside the container
 };
 
 std::string KindName(TavrixKind kind) {
@@ -97,6 +100,13 @@ std::string BrokenStorage(const Record& record) {
   return "";
 }
 
+// A tag is kept beside the container exactly when its record's flag says so.
+std::string BrokenTag(const Record& record) {
+  if (record.tagged == record.tag_kept) return "";
+  return record.tagged ? "the tag's flag is set and no tag is kept"
+                       : "a tag is kept and the tag's flag is clear";
+}
+
 std::string BrokenBound(const Record& record) {
   const std::int32_t count = record.values.Count();
   if (record.kind == KindBoundedArray && (record.bound < 0 || count > record.bound)) {
@@ -118,7 +128,7 @@ std::string BrokenSequenceKeys(const Record& record) {
 // The first rule the record breaks, or "".
 std::string BrokenRule(const Record& record) {
   if (record.kind < KindMap || record.kind > KindQueue) return "the kind is unknown";
-  for (const auto check : {BrokenStorage, BrokenBound}) {
+  for (const auto check : {BrokenStorage, BrokenBound, BrokenTag}) {
     if (std::string broken = check(record); !broken.empty()) return broken;
   }
   if (std::string broken = BrokenKeying(record.values, "Values"); !broken.empty()) return broken;
@@ -179,7 +189,8 @@ void QueueItemsOf(const Collection& collection, std::size_t parent, bool through
 std::string Tavrix::FindInconsistency() const {
   // The one place that reads the private fields; everything else works on the Record.
   const auto record_of = [](const Tavrix& container) {
-    return Record{container.values_, container.keys_.get(), container.kind_, container.bound_};
+    return Record{container.values_, container.keys_.get(), container.kind_,
+                  container.bound_,  container.tagged_,     TagKept(container)};
   };
   // Breadth first over a list of visits rather than by recursion: trees may be very deep.
   std::vector<Visit> visits{Visit{this, kRoot, 0, false}};

@@ -13,6 +13,9 @@ class Tavrix;
 /// Raises one of the library's own errors (ErrSubscriptOutOfRange, ...) with source "Tavrix".
 [[noreturn]] void Raise(std::int32_t number);
 
+/// Whether a tag is kept for `container` beside it (its record's flag should say so).
+bool TagKept(const Tavrix& container);
+
 /// Raises ErrSubscriptOutOfRange when a bounded Array already holds Bound elements.
 void RequireRoomInBoundedArray(const Tavrix& array);
 

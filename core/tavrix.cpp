@@ -207,6 +207,12 @@ Tags& AllTags() {
 
 }  // namespace
 
+bool TagKept(const Tavrix& container) {
+  Tags& tags = AllTags();
+  const std::lock_guard lock(tags.mutex);
+  return tags.texts.contains(&container);
+}
+
 const std::string& Tavrix::Tag() const noexcept {
   static const std::string kNoTag;
   if (!tagged_) return kNoTag;

@@ -61,7 +61,8 @@ enum class Call : std::uint8_t {
   kRoundTrip,
   kDebugPrint,
   kCollectCycles,
-  kMaxValue = kCollectCycles,
+  kTag,
+  kMaxValue = kTag,
 };
 
 // What the default member of a caller's object does to a container of the pool.
@@ -94,11 +95,11 @@ class Meddler final : public quenlo::Object {
 };
 
 constexpr std::array<const char*, static_cast<std::size_t>(Call::kMaxValue) + 1> kCallNames = {
-    "SetMap",     "SetArray",     "SetVariant", "SetNil",  "SetSet",   "SetStack",
-    "SetQueue",   "Item (store)", "Item",       "AddLast", "AddFirst", "Insert",
-    "Remove",     "RemoveAll",    "Push",       "Pop",     "Become",   "Become (nothing)",
-    "Clone",      "GetKeys",      "Find",       "Exists",  "Length",   "SetObjectString of GetObjectString",
-    "DebugPrint", "CollectCycles"};
+    "SetMap",     "SetArray",      "SetVariant", "SetNil",  "SetSet",   "SetStack",
+    "SetQueue",   "Item (store)",  "Item",       "AddLast", "AddFirst", "Insert",
+    "Remove",     "RemoveAll",     "Push",       "Pop",     "Become",   "Become (nothing)",
+    "Clone",      "GetKeys",       "Find",       "Exists",  "Length",   "SetObjectString of GetObjectString",
+    "DebugPrint", "CollectCycles", "Tag"};
 
 class Session {
  public:
@@ -197,6 +198,8 @@ class Session {
         return target.SetQueue();
       case Call::kCollectCycles:
         return CollectCyclesKeepingThePool();
+      case Call::kTag:  // an empty text takes the tag away
+        return target.Tag(input_.ConsumeRandomLengthString(8));
       default:
         return PerformOnElements(which, target);
     }

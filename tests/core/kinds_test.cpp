@@ -58,12 +58,14 @@ TEST(TavrixTag, EachContainerKeepsItsOwnTagForItsLife) {
   for (int round = 0; round < 100; ++round) {
     const TavrixPtr passing = Tavrix::Create();
     EXPECT_EQ(passing->Tag(), "");
+    EXPECT_EQ(passing->FindInconsistency(), "");  // no tag left by one that died at its place
     passing->Tag("passing " + std::to_string(round));
     EXPECT_EQ(passing->Tag(), "passing " + std::to_string(round));
   }
   EXPECT_EQ(read, "kept");
   kept->Tag("");
   EXPECT_EQ(kept->Tag(), "");
+  EXPECT_EQ(kept->FindInconsistency(), "");
   kept->Tag("again");
   EXPECT_EQ(kept->Tag(), "again");
 }
