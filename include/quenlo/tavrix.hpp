@@ -45,8 +45,11 @@ class access;
 /// A container's kind in one byte, so that it fits in the room its values leave at their end.
 class KindByte {
  public:
+  /// Made from a kind and read as one, so that it stands where a TavrixKind is written.
+  /// @{
   constexpr KindByte(TavrixKind kind) noexcept : kind_(static_cast<std::uint8_t>(kind)) {}
   constexpr operator TavrixKind() const noexcept { return static_cast<TavrixKind>(kind_); }
+  /// @}
 
  private:
   std::uint8_t kind_;
