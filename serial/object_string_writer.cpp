@@ -55,9 +55,11 @@ constexpr auto kOpeningTexts = [] {
 
 class ObjectStringWriter {
  public:
-  // `check`, when given, is told of every key and value text as it is written.
-  explicit ObjectStringWriter(std::string& out, ReadBackCheck* check = nullptr) noexcept
-      : out_(out), check_(check) {}
+  // `check`, when given, is told of every key and value text as it is written. Unless
+  // `keep_text`, the text is dropped before each element, so that checking a tree never holds
+  // more than one element's text.
+  ObjectStringWriter(std::string& out, ReadBackCheck* check, bool keep_text) noexcept
+      : out_(out), check_(check), keep_text_(keep_text) {}
 
   void Open(const Tavrix& container, std::int32_t /*level*/) {
     if (check_ != nullptr) check_->Open(container);
@@ -68,6 +70,7 @@ class ObjectStringWriter {
   // insertion order and paired with the values by position.
   void Element(const Tavrix& container, std::int32_t position, std::int32_t /*level*/) {
     if (check_ != nullptr) check_->Element(container, position);
+    if (!keep_text_) out_.clear();
     if (position > 1) out_ += ", ";
     if (TreeWalk::KindOf(container) != KindMap) return;
     const std::size_t start = out_.size();
@@ -117,12 +120,19 @@ class ObjectStringWriter {
 
   std::string& out_;
   ReadBackCheck* check_;
+  bool keep_text_;
 };
 
 }  // namespace
 
 void WriteObjectString(const Tavrix& container, std::string& out, ReadBackCheck* check) {
-  ObjectStringWriter writer(out, check);
+  ObjectStringWriter writer(out, check, true);
+  TreeWalk::Run(container, writer);
+}
+
+void CheckObjectString(const Tavrix& container, ReadBackCheck& check) {
+  std::string text;
+  ObjectStringWriter writer(text, &check, false);
   TreeWalk::Run(container, writer);
 }
 

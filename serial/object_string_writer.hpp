@@ -13,4 +13,8 @@ class ReadBackCheck;
 /// `check`, when given, of every key and value text.
 void WriteObjectString(const Tavrix& container, std::string& out, ReadBackCheck* check = nullptr);
 
+/// Tells `check` of every key and value text of the object string of `container`, without
+/// keeping the text.
+void CheckObjectString(const Tavrix& container, ReadBackCheck& check);
+
 }  // namespace quenlo

@@ -120,9 +120,8 @@ std::string ObjectStringThatReadsBack(const Tavrix& container) {
 
 std::string Tavrix::FindUnreadableValue() const {
   return TranslateErrors([this] {
-    std::string text;
     ReadBackCheck check(*this);
-    WriteObjectString(*this, text, &check);
+    CheckObjectString(*this, check);
     return check.Finding();
   });
 }
