@@ -33,6 +33,8 @@ constexpr std::int32_t kLargestCapacity = std::int32_t{1} << 30;
 constexpr std::size_t kLookupsPerPass = 32;
 // Rings up to this size keep their room when they empty out.
 constexpr std::int32_t kShrinkFloor = 64;
+// The largest chunk of a key pool, below the size the allocator maps from the system.
+constexpr std::size_t kLargestPoolChunk = 64 * 1024 - 64;
 
 // Keys are hashed with SipHash-1-3 under a key drawn at random once per process, so that
 // nobody can choose keys that share buckets and make lookups, and with them reading a Map,
@@ -85,7 +87,8 @@ std::optional<std::int32_t> CanonicalInteger(std::string_view text) noexcept {
 
 }  // namespace
 
-// A key's text lives right behind this 8-byte header, in the same heap block.
+// A key's text lives right behind this 8-byte header, in a heap block of its own or carved
+// from the ring's key pool.
 struct Collection::KeyBlock {
   std::uint32_t hash;
   std::uint32_t length;
@@ -99,20 +102,48 @@ struct Collection::KeyBlock {
     if (!text.empty()) std::memcpy(block + 1, text.data(), text.size());
     return block;
   }
+
+  // The room a block of `length` text bytes takes in a key pool, which keeps blocks 8-aligned.
+  static std::size_t CarvedSize(std::size_t length) noexcept {
+    return (sizeof(KeyBlock) + length + 7) & ~std::size_t{7};
+  }
+};
+
+// Chunks that blocks of keys are carved from when a reader fills a Map, instead of one heap
+// block each: the chunks are freed with the ring that owns them, not key by key, so a carved
+// key removed before then keeps its room until the ring goes. Each chunk links to the one
+// filled before it.
+struct Collection::KeyPool {
+  KeyPool* previous;
+  std::uint32_t used;
+  std::uint32_t size;
+
+  char* Room() noexcept { return reinterpret_cast<char*>(this + 1) + used; }
+
+  // A chunk of `size` bytes after `previous`.
+  static KeyPool* Make(KeyPool* previous, std::size_t size) {
+    void* memory = TranslateErrors([size] { return ::operator new(sizeof(KeyPool) + size); });
+    return new (memory) KeyPool{previous, 0, static_cast<std::uint32_t>(size)};
+  }
+
+  static void FreeAll(KeyPool* pool) noexcept {
+    while (pool != nullptr) ::operator delete(std::exchange(pool, pool->previous));
+  }
 };
 
 // A slot's key in one word: 0 for none; a number in the upper half with bit 0 set; a text of
 // up to kInlineKeyLength bytes in the upper seven bytes, its length in bits 2 to 4 and bit 1
-// set; or the address of a KeyBlock. Each text has exactly one form (an integer's plain
-// decimal text is always the number, a short text always inline), and the unused bytes of an
-// inline text are zero, so two keys are the same text exactly when their words or their
-// blocks' texts are equal.
+// set; or the address of a KeyBlock, with bit 2 set when it is carved from a key pool. Each text has exactly
+// one form (an integer's plain decimal text is always the number, a short text always inline), and the unused
+// bytes of an inline text are zero, so two keys are the same text exactly when their words or their blocks'
+// texts are equal.
 struct Collection::SlotKey {
   std::uint64_t word = 0;
 
   static constexpr std::size_t kInlineKeyLength = 7;
   static constexpr std::uint64_t kIntegerBit = 1;
   static constexpr std::uint64_t kInlineBit = 2;
+  static constexpr std::uint64_t kCarvedBit = 4;
 
   static SlotKey Integer(std::int32_t number) noexcept {
     return {(std::uint64_t{static_cast<std::uint32_t>(number)} << 32) | kIntegerBit};
@@ -140,7 +171,7 @@ struct Collection::SlotKey {
   std::int32_t AsInteger() const noexcept {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(word >> 32));
   }
-  const KeyBlock& AsBlock() const noexcept { return *reinterpret_cast<const KeyBlock*>(word); }
+  const KeyBlock& AsBlock() const noexcept { return *reinterpret_cast<const KeyBlock*>(word & ~kCarvedBit); }
 
   void AppendText(std::string& out) const {
     if (IsBlock()) {
@@ -158,13 +189,14 @@ struct Collection::SlotKey {
   std::uint32_t Hash() const noexcept { return IsBlock() ? AsBlock().hash : HashOfWord(word); }
 
   SlotKey Copy() const { return IsBlock() ? Block(AsBlock().Text(), AsBlock().hash) : *this; }
+  // A carved block goes with its pool.
   void Free() const noexcept {
-    if (IsBlock()) ::operator delete(reinterpret_cast<void*>(word));
+    if (IsBlock() && (word & kCarvedBit) == 0) ::operator delete(reinterpret_cast<void*>(word));
   }
 };
 
 static_assert(sizeof(void*) <= sizeof(std::uint64_t), "a key word holds an address");
-static_assert(alignof(std::max_align_t) >= 4, "a block's address leaves the two tag bits clear");
+static_assert(alignof(std::max_align_t) >= 8, "a block's address leaves the three tag bits clear");
 
 // A key text as lookups see it: its word when it is an integer's plain text or a short text,
 // with the hash of a block text worked out only when an index asks for it.
@@ -366,11 +398,13 @@ struct Collection::KeyIndex {
 
 namespace {
 
-// A ring's block: capacity items, then, when keys are stored, capacity key words. Positions
-// outside 1..Count are raw memory: an item is constructed when it arrives and destroyed when
-// it leaves, so growing the ring moves only the items.
+// A ring's block: capacity items, then, when keys are stored, capacity key words and the
+// address of the key pool. Positions outside 1..Count are raw memory: an item is constructed
+// when it arrives and destroyed when it leaves, so growing the ring moves only the items.
 std::size_t BlockSize(std::int32_t capacity, bool with_keys) noexcept {
-  return static_cast<std::size_t>(capacity) * (sizeof(Variant) + (with_keys ? sizeof(std::uint64_t) : 0));
+  const std::size_t items = static_cast<std::size_t>(capacity) * sizeof(Variant);
+  return with_keys ? items + static_cast<std::size_t>(capacity) * sizeof(std::uint64_t) + sizeof(void*)
+                   : items;
 }
 
 Variant* AllocateBlock(std::int32_t capacity, bool with_keys) {
@@ -391,6 +425,10 @@ inline Collection::SlotKey* Collection::KeyWords() const noexcept {
   static_assert(sizeof(SlotKey) == sizeof(std::uint64_t) && alignof(Variant) >= alignof(SlotKey),
                 "key words follow the items in their block");
   return reinterpret_cast<SlotKey*>(items_ + capacity_);
+}
+
+inline Collection::KeyPool*& Collection::PoolSlot() const noexcept {
+  return *reinterpret_cast<KeyPool**>(KeyWords() + capacity_);
 }
 
 inline Collection::SlotKey Collection::KeyOf(std::int32_t position) const noexcept {
@@ -426,6 +464,7 @@ Collection::~Collection() {
     if (key_form_ == KeyForm::kStored) KeyOf(position).Free();
     std::destroy_at(&ItemAt(position));
   }
+  if (key_form_ == KeyForm::kStored) KeyPool::FreeAll(PoolSlot());
   DeallocateBlock(items_);
 }
 
@@ -690,7 +729,23 @@ void Collection::AppendWithoutLookup(Variant&& item, std::string_view key) {
   index_.reset();
   const Probe probe = Probe::Of(key);
   Prepare(count_ + 1, true, probe.word);
-  Place(count_ + 1, std::move(item), probe.MakeKey());
+  Place(count_ + 1, std::move(item), probe.word.IsNone() ? CarveKey(probe.text, probe.Hash()) : probe.word);
+}
+
+// A block key carved from the key pool; a fresh chunk has room for as many keys of this size
+// as the ring has free slots, up to kLargestPoolChunk bytes. A longer key has a block of its own.
+Collection::SlotKey Collection::CarveKey(std::string_view text, std::uint32_t hash) {
+  const std::size_t size = KeyBlock::CarvedSize(text.size());
+  if (text.size() > kLargestPoolChunk) return SlotKey::Block(text, hash);
+  KeyPool*& pool = PoolSlot();
+  if (pool == nullptr || pool->size - pool->used < size) {
+    const std::size_t wanted = size * static_cast<std::size_t>(capacity_ - count_);
+    pool = KeyPool::Make(pool, std::clamp(wanted, size, kLargestPoolChunk));
+  }
+  auto* block = new (pool->Room()) KeyBlock{hash, static_cast<std::uint32_t>(text.size())};
+  if (!text.empty()) std::memcpy(block + 1, text.data(), text.size());
+  pool->used += static_cast<std::uint32_t>(size);
+  return {reinterpret_cast<std::uintptr_t>(block) | SlotKey::kCarvedBit};
 }
 
 // Gives a key held more than once its first place and its last item, and closes up the later
@@ -711,6 +766,7 @@ void Collection::MergeRepeatedKeys() {
       key.Free();
     }
   }
+  merged.PoolSlot() = std::exchange(PoolSlot(), nullptr);  // the carved keys went over
   *this = std::move(merged);
 }
 
@@ -743,6 +799,10 @@ void Collection::ShrinkIfSparse() noexcept {
 
 void Collection::MoveTo(Variant* fresh, std::int32_t capacity, bool with_keys) noexcept {
   auto* fresh_keys = reinterpret_cast<SlotKey*>(fresh + capacity);
+  if (with_keys) {
+    *reinterpret_cast<KeyPool**>(fresh_keys + capacity) =
+        key_form_ == KeyForm::kStored ? std::exchange(PoolSlot(), nullptr) : nullptr;
+  }
   for (std::int32_t position = 1; position <= count_; ++position) {
     Variant& item = ItemAt(position);
     new (&fresh[position - 1]) Variant(std::move(item));

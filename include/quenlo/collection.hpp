@@ -115,6 +115,7 @@ class QUENLO_EXPORT Collection {
 
   struct SlotKey;
   struct KeyBlock;
+  struct KeyPool;
   struct Probe;
   struct KeyIndex;
   struct IndexEntry;
@@ -128,6 +129,7 @@ class QUENLO_EXPORT Collection {
   const Variant& ItemAt(std::int32_t position) const noexcept { return items_[RingIndex(position)]; }
   SlotKey KeyOf(std::int32_t position) const noexcept;
   SlotKey* KeyWords() const noexcept;
+  KeyPool*& PoolSlot() const noexcept;
   // The ring's index of a position; head_ and position - 1 are both below capacity_.
   std::int32_t RingIndex(std::int32_t position) const noexcept {
     const std::int32_t index = head_ + position - 1;
@@ -146,6 +148,7 @@ class QUENLO_EXPORT Collection {
   bool SameKeysAt(std::uint32_t ordinal, std::uint32_t other) const noexcept;
   bool HoldsDistinctKeys() const noexcept;
   void AppendWithoutLookup(Variant&& item, std::string_view key);
+  SlotKey CarveKey(std::string_view text, std::uint32_t hash);
   void MergeRepeatedKeys();
   bool AppendUnderFree(Variant&& item, const Probe& probe);
   bool KeepsPositionalKeys(std::int32_t position, SlotKey key) const noexcept;
@@ -165,9 +168,10 @@ class QUENLO_EXPORT Collection {
   // Items live in a ring buffer of capacity_ items; position p is item (head_ + p - 1) modulo
   // capacity_ and has the ordinal base_ + p - 1 (modulo 2^32), so prepending and removing the
   // first item move base_ instead of renumbering. Stored keys are a second ring of capacity_
-  // words right behind the items, parallel to them. index_ finds a stored key's ordinal from
-  // its hash; it is built at the first lookup among more items than a quick scan covers, and
-  // kept up to date from then on. No stored key ever held was a larger integer than
+  // words right behind the items, parallel to them, then the address of the pool that keys
+  // read in bulk are carved from. index_ finds a stored key's ordinal from its hash; it is
+  // built at the first lookup among more items than a quick scan covers, and kept up to date
+  // from then on. No stored key ever held was a larger integer than
   // highest_integer_key_, so a larger one needs no lookup.
   Variant* items_ = nullptr;
   std::int32_t capacity_ = 0;

@@ -75,6 +75,35 @@ TEST(JsonText, EveryTextGivesTheTreeOfItsValue) {
   EXPECT_EQ(strings->Item(std::string("k\0ey", 4)).AsString(), std::string("v\0", 2));
 }
 
+// Both readers keep the long keys of a Map in chunks the Map owns, not in a block each: the
+// keys must stay whole through every later change of their Map and of its copies.
+TEST(JsonText, LongKeysReadInBulkStayWholeThroughEveryChangeOfTheirMap) {
+  const auto key = [](std::string_view prefix, int number) {
+    return std::string(prefix) + std::to_string(number);
+  };
+  std::string text = "{";
+  for (int i = 0; i < 300; ++i) text += "\"" + key("a long key number ", i) + "\":" + std::to_string(i) + ",";
+  text += "\"a long key number 7\":\"again\"}";  // given twice: the Map is merged
+  const TavrixPtr from_json = TreeFromJsonText(text);
+  const TavrixPtr from_object_string = Tavrix::Create();
+  from_object_string->SetObjectString(from_json->GetObjectString());
+
+  for (const TavrixPtr& map : {from_json, from_object_string}) {
+    ASSERT_EQ(map->Length(), 300);
+    const TavrixPtr copy = map->Clone();
+    for (int i = 0; i < 290; ++i) map->Remove(key("a long key number ", i));   // the ring shrinks
+    for (int i = 0; i < 1000; ++i) map->Item(key("another long key ", i), i);  // and grows again
+    EXPECT_EQ(map->Item(key("a long key number ", 295)).AsLong(), 295);
+    EXPECT_EQ(map->GetKeys()->Item(1).AsString(), "a long key number 290");
+    EXPECT_EQ(map->Length(), 1010);
+    map->RemoveAll();
+    map->Item(key("a long key number ", 1), 1);
+    EXPECT_EQ(map->GetObjectString(), "\\11000\\{a long key number 1: \\2\\1}");
+    EXPECT_EQ(copy->Item(key("a long key number ", 7)).AsString(), "again");
+    EXPECT_EQ(copy->GetKeys()->Item(300).AsString(), "a long key number 299");
+  }
+}
+
 TEST(JsonText, TextThatIsNotJsonRaisesTheErrorOfItsFirstFault) {
   struct Case {
     std::string text;
