@@ -14,6 +14,7 @@
 #include "core/kind_marks.hpp"
 #include "json/tree_filler.hpp"
 #include "quenlo/error.hpp"
+#include "quenlo/files.hpp"
 #include "quenlo/json.hpp"
 #include "runtime/translate_errors.hpp"
 
@@ -27,6 +28,8 @@ namespace dom = simdjson::dom;
 // The top container and 1,024 levels below it, as a tree may nest: deeper text is refused by
 // simdjson and its error raised by nlohmann's reader.
 constexpr std::size_t kDeepestNesting = kMaxNestingDepth + 1;
+
+static_assert(kRoomBeyondFileBytes >= simdjson::SIMDJSON_PADDING, "a file's text is read where it is");
 
 // Builds the tree of a document simdjson has read, with a stack of the objects and arrays being
 // read; the parser has checked the nesting.
@@ -113,12 +116,14 @@ class TreeFromDocument {
   std::vector<OpenContainer> open_;
 };
 
-// The tree of the text, or nothing when simdjson refuses the text.
-TavrixPtr TreeFromSimdjson(std::string_view text) {
+// The tree of the text, or nothing when simdjson refuses the text. simdjson reads a little past
+// the end of a text: one with less `room` behind it is copied first.
+TavrixPtr TreeFromSimdjson(std::string_view text, std::size_t room) {
   dom::parser parser;
   dom::element root;
+  const bool copy = room < simdjson::SIMDJSON_PADDING;
   if (parser.allocate(text.size(), kDeepestNesting) != simdjson::SUCCESS ||
-      parser.parse(text.data(), text.size()).get(root) != simdjson::SUCCESS)
+      parser.parse(text.data(), text.size(), copy).get(root) != simdjson::SUCCESS)
     return nullptr;
   return TreeFromDocument::Build(root);
 }
@@ -209,7 +214,15 @@ TavrixPtr TreeFromNlohmann(std::string_view text) {
 
 TavrixPtr TreeFromJsonText(std::string_view text) {
   return TranslateErrors([&] {
-    TavrixPtr tree = TreeFromSimdjson(text);
+    TavrixPtr tree = TreeFromSimdjson(text, 0);
+    return tree ? tree : TreeFromNlohmann(text);
+  });
+}
+
+TavrixPtr TreeFromJsonFile(const std::string& Filename) {
+  const std::string text = ReadFileBytes(Filename);
+  return TranslateErrors([&] {
+    TavrixPtr tree = TreeFromSimdjson(text, text.capacity() - text.size());
     return tree ? tree : TreeFromNlohmann(text);
   });
 }

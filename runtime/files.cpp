@@ -299,6 +299,15 @@ void ReplaceFile(const std::string& target, std::string_view bytes, const struct
   }
 }
 
+// Reads up to `size` bytes into `into`: how many came, 0 at the end of the file.
+std::size_t ReadSome(int file, char* into, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(file, into, size);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) RaiseFileError(errno);
+  }
+}
+
 }  // namespace
 
 std::string ReadFileBytes(const std::string& Filename) {
@@ -309,20 +318,24 @@ std::string ReadFileBytes(const std::string& Filename) {
       if (errno == ENOENT) RaiseMissing(Filename);
       RaiseFileError(errno);
     }
-    std::string bytes;
+    // The bytes the file says it has are read straight into their place; what it has beyond
+    // them (it grew, or is not a regular file) comes in steps.
     struct stat status {};
-    if (::fstat(file.Get(), &status) == 0 && S_ISREG(status.st_mode)) {
-      bytes.reserve(static_cast<std::size_t>(status.st_size));
-    }
-    char buffer[65536];
-    for (;;) {
-      const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+    const bool sized = ::fstat(file.Get(), &status) == 0 && S_ISREG(status.st_mode);
+    const std::size_t expected = sized ? static_cast<std::size_t>(status.st_size) : 0;
+    std::string bytes;
+    bytes.reserve(expected + kRoomBeyondFileBytes);
+    bytes.resize(expected);
+    std::size_t filled = 0;
+    while (filled < expected) {
+      const std::size_t got = ReadSome(file.Get(), bytes.data() + filled, expected - filled);
       if (got == 0) break;
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        RaiseFileError(errno);
-      }
-      bytes.append(buffer, static_cast<std::size_t>(got));
+      filled += got;
+    }
+    bytes.resize(filled);
+    if (filled == expected) {
+      char buffer[65536];
+      while (const std::size_t got = ReadSome(file.Get(), buffer, sizeof buffer)) bytes.append(buffer, got);
     }
     return bytes;
   });

@@ -184,12 +184,17 @@ std::string ReadStandardInput() {
   return bytes;
 }
 
+// The status of a file that could not be read.
+ExitCode UnreadableFileStatus(const Error& error) {
+  const bool missing = error.Number() == err::kFileNotFound || error.Number() == err::kPathNotFound;
+  return missing ? kMissingFile : kUnreadableFile;
+}
+
 std::string ReadBytes(const std::string& path) {
   try {
     return path == "-" ? ReadStandardInput() : ReadFileBytes(path);
   } catch (const Error& error) {
-    const bool missing = error.Number() == err::kFileNotFound || error.Number() == err::kPathNotFound;
-    throw Failed(missing ? kMissingFile : kUnreadableFile, path, error);
+    throw Failed(UnreadableFileStatus(error), path, error);
   }
 }
 
@@ -348,13 +353,17 @@ ExitCode ToJson(const Options& options) {
   return kSuccess;
 }
 
+// A file is read by the JSON reader itself, which reads its text where it lies.
 ExitCode FromJson(const Options& options) {
-  const std::string text = ReadBytes(options.file);
   TavrixPtr tree;
   try {
-    tree = TreeFromJsonText(text);
+    tree = options.file == "-" ? TreeFromJsonText(ReadStandardInput()) : TreeFromJsonFile(options.file);
   } catch (const Error& error) {
-    throw Failed(error.Number() == err::kInvalidProcedureCall ? kBadContent : kFailure, options.file, error);
+    const int number = error.Number();
+    const ExitCode code = number == err::kInvalidProcedureCall ? kBadContent
+                          : number == err::kOutOfStackSpace    ? kFailure
+                                                               : UnreadableFileStatus(error);
+    throw Failed(code, options.file, error);
   }
   WriteObjectString(options.file, *tree, options.encoding, Output(options.output), options.force);
   return kSuccess;

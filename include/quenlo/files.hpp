@@ -1,12 +1,17 @@
 // File services: whole-file reading, replacing writes, and Windows-1252 <-> UTF-8 text.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "quenlo/export.hpp"
 
 namespace quenlo {
+
+/// The room a string from ReadFileBytes has beyond its bytes, unless the file grew while it was
+/// read: readers of text that look a little past its end (simdjson) read it where it is.
+inline constexpr std::size_t kRoomBeyondFileBytes = 64;
 
 /// The bytes of a file, read whole whatever its size. Raises 53 for a missing file, 76 for a
 /// missing folder, 70 when access is denied, 57 or 75 for other failures.

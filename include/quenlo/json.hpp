@@ -32,6 +32,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <string>
 #include <string_view>
 
 #include "quenlo/tavrix.hpp"
@@ -54,6 +55,11 @@ TavrixPtr TreeFromJson(const nlohmann::json& json);
 /// JSON (a number out of a double's range included), with "at byte N: why" in Context(), N
 /// counting from 0; 28 for nesting deeper than 1,024 levels.
 TavrixPtr TreeFromJsonText(std::string_view text);
+
+/// The tree of the JSON text in a file, read as TreeFromJsonText reads text, without a copy of
+/// the text. Raises what ReadFileBytes raises for a file that cannot be read, and what
+/// TreeFromJsonText raises for its text.
+TavrixPtr TreeFromJsonFile(const std::string& Filename);
 
 // The conversions nlohmann/json finds by argument-dependent lookup. A null TavrixPtr is null.
 void to_json(nlohmann::ordered_json& json, const Tavrix& tree);

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "quenlo/error.hpp"
+#include "quenlo/files.hpp"
 #include "quenlo/json.hpp"
 #include "support/expect.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace quenlo {
 namespace {
@@ -102,6 +104,34 @@ TEST(JsonText, LongKeysReadInBulkStayWholeThroughEveryChangeOfTheirMap) {
     EXPECT_EQ(copy->Item(key("a long key number ", 7)).AsString(), "again");
     EXPECT_EQ(copy->GetKeys()->Item(300).AsString(), "a long key number 299");
   }
+}
+
+class JsonFile : public testing::ScratchFolder {};
+
+// A file's text is read where it lies, in the room its string has beyond the text: what a file
+// gives must not depend on that.
+TEST_F(JsonFile, GivesTheTreeOrTheErrorOfItsText) {
+  const auto outcome = [](auto&& read) {
+    try {
+      return read()->GetObjectString();
+    } catch (const Error& error) {
+      return "error " + std::to_string(error.Number()) + ": " + error.Context();
+    }
+  };
+  const std::vector<std::string> texts = {R"({"a long key": [1, 2.5, "x\n"], "b": {}})",
+                                          "\xEF\xBB\xBF[1]",
+                                          std::string(4093, ' ') + "[1]",
+                                          "[1, 2",
+                                          "",
+                                          std::string(2000, '[') + std::string(2000, ']'),
+                                          "{\"a\": 1} x"};
+  for (const std::string& text : texts) {
+    WriteFileBytes(Path("text.json"), text);
+    EXPECT_EQ(outcome([&] { return TreeFromJsonFile(Path("text.json")); }),
+              outcome([&] { return TreeFromJsonText(text); }))
+        << text.substr(0, 40);
+  }
+  EXPECT_EQ(RaisedBy([&] { TreeFromJsonFile(Path("missing.json")); }).Number(), err::kFileNotFound);
 }
 
 TEST(JsonText, TextThatIsNotJsonRaisesTheErrorOfItsFirstFault) {
