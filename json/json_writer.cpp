@@ -111,17 +111,11 @@ class JsonTextWriter {
   std::string Take() { return std::move(out_); }
 
   void Open(const Tavrix& container) {
-    switch (TreeWalk::KindOf(container)) {
-      case KindVariant:
-        return;
-      case KindNil:
-        return Null();
-      case KindMap:
-        out_ += '{';
-        break;
-      default:
-        out_ += '[';
-    }
+    const TavrixKind kind = TreeWalk::KindOf(container);
+    if (kind == KindVariant) return;
+    if (kind == KindNil) return Null();
+    if (out_.empty()) ReserveFor(container);
+    out_ += kind == KindMap ? '{' : '[';
     ++depth_;
   }
 
@@ -172,6 +166,14 @@ class JsonTextWriter {
   void String(std::string_view text) { AppendQuoted(out_, text); }
 
  private:
+  // Makes room once for the text of the outermost container, from a guess on the high side: a
+  // string grown by doubling copies itself each time, while room never written costs no memory
+  // in a large allocation.
+  void ReserveFor(const Tavrix& outermost) {
+    constexpr std::size_t kGuessedBytesPerElement = 24;
+    out_.reserve(static_cast<std::size_t>(outermost.Length()) * kGuessedBytesPerElement);
+  }
+
   void AppendIndent(int levels) {
     const auto width = static_cast<std::size_t>(levels) * static_cast<std::size_t>(indent_);
     if (spaces_.size() < width) spaces_.resize(2 * width, ' ');
