@@ -52,16 +52,18 @@ TEST(JsonTextWriter, WritesWhatDumpWritesForEveryTreeAndIndent) {
                               1.7976931348623157e308, std::numeric_limits<double>::quiet_NaN(), inf, -inf})
     scalars->AddLast(Variant::Double(number));
   scalars->AddLast(Variant::String(Awkward()));
-  const TavrixPtr keys = MapOf(Awkward(), 1, "plain", ArrayOf({}), "", Variant::Nothing());
+  // A key that is an object is written as the text of its default member.
+  const TavrixPtr keys = MapOf(Awkward(), 1, "plain", ArrayOf({}), "", Variant::Nothing(),
+                               testing::Holding(Variant::String("held\t")), 2);
   for (const std::string& text : kNotUtf8) {
     scalars->AddLast(Variant::String(text));
     keys->Item(Variant::String(text), Variant::String(text));
   }
-  const TavrixPtr set = Make(KindSet, {3, 1, 2});
-  const TavrixPtr kinds = MapOf("empty map", Make(KindMap), "empty array", ArrayOf({}), "set", set, "stack",
-                                Make(KindStack, {1, 2}), "queue", Make(KindQueue, {"a", "b"}), "bounded",
-                                Make(KindBoundedArray, {1}, 3), "nil", Make(KindNil), "variant",
-                                VariantOf(ArrayOf({1, MapOf("a", VariantOf(Make(KindNil)))})));
+  const TavrixPtr kinds =
+      MapOf("empty map", Make(KindMap), "empty array", ArrayOf({}), "set", Make(KindSet, {3, 1, 2}), "stack",
+            Make(KindStack, {1, 2}), "queue", Make(KindQueue, {"a", "b"}), "bounded",
+            Make(KindBoundedArray, {1}, 3), "nil", Make(KindNil), "variant",
+            VariantOf(ArrayOf({1, MapOf("a", VariantOf(Make(KindNil)))})));
   kinds->Item("deep", ArrayOf({ArrayOf({ArrayOf({Make(KindMap), ArrayOf({}), scalars, keys})})}));
 
   const std::vector<TavrixPtr> trees = {scalars,
