@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -168,10 +169,13 @@ class JsonTextWriter {
  private:
   // Makes room once for the text of the outermost container, from a guess on the high side: a
   // string grown by doubling copies itself each time, while room never written costs no memory
-  // in a large allocation.
+  // in a large allocation. Room that cannot be had is not needed yet: the text grows as it can.
   void ReserveFor(const Tavrix& outermost) {
     constexpr std::size_t kGuessedBytesPerElement = 24;
-    out_.reserve(static_cast<std::size_t>(outermost.Length()) * kGuessedBytesPerElement);
+    try {
+      out_.reserve(static_cast<std::size_t>(outermost.Length()) * kGuessedBytesPerElement);
+    } catch (const std::bad_alloc&) {
+    }
   }
 
   void AppendIndent(int levels) {
