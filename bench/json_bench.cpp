@@ -1,5 +1,6 @@
 // JSON conversion of one object of a million keys against an array of the same million values:
-// each direction must be linear, the object within 2x the time of the array. Run the cases
+// each direction, and the writing of JSON text, must be linear, the object within 2x the time of
+// the array. Run the cases
 // interleaved:
 //   quenlo_bench --benchmark_filter=json/ --benchmark_repetitions=5
 //                --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
@@ -56,12 +57,19 @@ void ToJson(benchmark::State& state, bool object) {
   state.SetItemsProcessed(state.iterations() * kCount);
 }
 
+void ToText(benchmark::State& state, bool object) {
+  for (auto _ : state) benchmark::DoNotOptimize(TreeToJsonText(*Tree(object)));
+  state.SetItemsProcessed(state.iterations() * kCount);
+}
+
 BENCHMARK_CAPTURE(FromText, array, false)->Name("json/from_text/array")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FromText, object, true)->Name("json/from_text/object")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FromJson, array, false)->Name("json/from_json/array")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FromJson, object, true)->Name("json/from_json/object")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ToJson, array, false)->Name("json/to_json/array")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ToJson, object, true)->Name("json/to_json/object")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ToText, array, false)->Name("json/to_text/array")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ToText, object, true)->Name("json/to_text/object")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quenlo

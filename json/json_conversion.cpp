@@ -1,17 +1,18 @@
 // Conversion between container trees and nlohmann/json values. Trees are walked with the shared
 // tree walk and JSON values with an explicit stack, so neither direction recurses, and the keys
 // of a JSON object are checked all at once when it closes: both directions are linear. JSON text
-// is read in json_text.cpp.
-#include <cmath>
+// is read in json_text.cpp and written in json_writer.cpp.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "core/tree_walk.hpp"
+#include "json/json_walk.hpp"
 #include "json/tree_filler.hpp"
 #include "quenlo/collection.hpp"
 #include "quenlo/conversion.hpp"
@@ -28,40 +29,6 @@ using PlainJson = nlohmann::json;
 
 // ---- Tree to JSON -----------------------------------------------------------------------------
 
-template <class Json>
-Json NumberToJson(double number) {
-  return std::isfinite(number) ? Json(number) : Json(nullptr);
-}
-
-template <class Json>
-Json ScalarToJson(const Variant& value) {
-  switch (value.Type()) {
-    case vbEmpty:
-    case vbNull:
-      return nullptr;
-    case vbInteger:
-      return value.AsInteger();
-    case vbLong:
-      return value.AsLong();
-    case vbByte:
-      return value.AsByte();
-    case vbBoolean:
-      return value.AsBoolean();
-    case vbDouble:
-      return NumberToJson<Json>(value.AsDouble());
-    case vbSingle:
-      // Through its shortest text, so that 0.1 stays 0.1 rather than 0.100000001490116.
-      return std::isfinite(value.AsSingle()) ? Json(DoubleFromText(ConcatText(value))) : Json(nullptr);
-    case vbCurrency:
-    case vbDecimal:
-      return NumberToJson<Json>(CDbl(value));
-    case vbString:
-      return value.AsString();
-    default:  // Date, Error: their text; a Variant array raises Type mismatch
-      return ConcatText(value);
-  }
-}
-
 // Appends a member to an object whose keys are known to be distinct (a Map's keys are distinct
 // texts): at the end of an ordered object, without the linear search its operator[] makes.
 ordered_json* AppendMember(ordered_json::object_t& object, const std::string& key, ordered_json value) {
@@ -73,51 +40,39 @@ PlainJson* AppendMember(PlainJson::object_t& object, const std::string& key, Pla
   return &object.emplace(key, std::move(value)).first->second;
 }
 
-// Builds the JSON of a tree as the walk meets its containers and elements. Each open container
-// has a slot: an object or array to add to, or for a Variant-kind container the place its one
-// value takes.
+// Builds the JSON value of a tree as the walk meets its containers and elements. Each open
+// container has a slot: an object or array to add to, or for a Variant-kind container the place
+// its one value takes.
 template <class Json>
 class JsonBuilder {
  public:
   Json Take() { return std::move(result_); }
 
-  void Open(const Tavrix& container, std::int32_t /*level*/) {
+  void Open(const Tavrix& container) {
     Json* slot = Place(EmptyValueOf(TreeWalk::KindOf(container)));
     Reserve(*slot, container);
-    open_.push_back(OpenContainer{slot, &container, 0});
+    slots_.push_back(slot);
   }
 
-  void Element(const Tavrix& container, std::int32_t position, std::int32_t /*level*/) {
-    open_.back().position = position;
+  void Element(const Tavrix& container, std::int32_t position) {
     if (TreeWalk::KindOf(container) == KindMap) {
       key_.clear();  // keeps its room: a key is copied once, into its member
       TreeWalk::AppendKeyText(key_, container, position);
     }
   }
 
-  void Scalar(const Variant& value) {
-    if (value.IsArray())
-      RaiseRuntimeError(err::kTypeMismatch, Path() + ": a Variant array, which JSON cannot hold");
-    Place(ScalarToJson<Json>(value));
-  }
+  void Close(const Tavrix& /*container*/, bool /*empty*/) { slots_.pop_back(); }
 
-  void Reference(const Variant& value) {
-    if (!value.IsNothing()) {
-      RaiseRuntimeError(err::kTypeMismatch,
-                        Path() + ": a reference to an object or a cycle, which JSON cannot hold");
-    }
-    Place(nullptr);
+  void Null() { Place(nullptr); }
+  template <class Number>
+  void Integer(Number number) {
+    Place(number);
   }
-
-  void Close(const Tavrix& /*container*/, std::int32_t /*level*/) { open_.pop_back(); }
+  void Boolean(bool boolean) { Place(boolean); }
+  void Number(double number) { Place(number); }
+  void String(std::string_view text) { Place(text); }
 
  private:
-  struct OpenContainer {
-    Json* slot;
-    const Tavrix* container;
-    std::int32_t position;  // of the element being converted
-  };
-
   static Json EmptyValueOf(TavrixKind kind) {
     if (kind == KindMap) return Json::object();
     if (kind == KindVariant || kind == KindNil) return nullptr;  // a Variant takes its value's place
@@ -136,11 +91,11 @@ class JsonBuilder {
 
   // Puts a value where the innermost open container takes it, and returns where it went.
   Json* Place(Json value) {
-    if (open_.empty()) {
+    if (slots_.empty()) {
       result_ = std::move(value);
       return &result_;
     }
-    Json& slot = *open_.back().slot;
+    Json& slot = *slots_.back();
     if (slot.is_array()) {
       slot.push_back(std::move(value));
       return &slot.back();
@@ -152,21 +107,8 @@ class JsonBuilder {
     return &slot;
   }
 
-  // The path of the element being converted, as FindUnreadableValue writes paths.
-  std::string Path() const {
-    std::string path;
-    for (const OpenContainer& open : open_) {
-      if (TreeWalk::KindOf(*open.container) == KindMap) {
-        path += '{' + TreeWalk::KeyText(*open.container, open.position) + '}';
-      } else {
-        path += '[' + std::to_string(open.position) + ']';
-      }
-    }
-    return path;
-  }
-
   Json result_;
-  std::vector<OpenContainer> open_;
+  std::vector<Json*> slots_;
   std::string key_;
 };
 
@@ -246,7 +188,7 @@ template <class Json>
 Json TreeToJsonOf(const Tavrix& tree) {
   return TranslateErrors([&] {
     JsonBuilder<Json> builder;
-    TreeWalk::Run(tree, builder);
+    WalkForJson(tree, builder);
     return builder.Take();
   });
 }

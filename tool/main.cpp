@@ -346,10 +346,10 @@ ExitCode Format(const Options& options) {
 
 ExitCode ToJson(const Options& options) {
   const TavrixPtr tree = ReadTree(options.file, options.encoding);
-  const auto json = Convert(options.file, [&] { return TreeToOrderedJson(*tree); });
   const int indent = options.compact ? -1 : options.indent;
-  Output(options.output)
-      .WriteBytes(json.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n');
+  std::string text = Convert(options.file, [&] { return TreeToJsonText(*tree, indent); });
+  text += '\n';
+  Output(options.output).WriteBytes(text);
   return kSuccess;
 }
 

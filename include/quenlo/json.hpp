@@ -4,6 +4,7 @@
 //   nlohmann::ordered_json j = *tree;                      // a Map's keys keep their order
 //   quenlo::TavrixPtr back = j.get<quenlo::TavrixPtr>();
 //   quenlo::TavrixPtr read = quenlo::TreeFromJsonText(text);  // straight from JSON text
+//   std::string text = quenlo::TreeToJsonText(*tree, 2);      // straight to JSON text
 //
 // nlohmann::json works the same way but sorts object members by key, so a Map comes back with
 // its keys sorted; ordered_json keeps them as the Map orders them.
@@ -44,6 +45,13 @@ namespace quenlo {
 /// 28 for nesting deeper than 1,024 levels.
 nlohmann::ordered_json TreeToOrderedJson(const Tavrix& tree);
 nlohmann::json TreeToJson(const Tavrix& tree);
+
+/// The JSON text of a tree, written straight from the tree: byte for byte what
+/// TreeToOrderedJson(tree).dump(indent, ' ', false, error_handler_t::replace) gives, in a
+/// fraction of its time and memory. An indent of 0 or more puts each element on a line of its
+/// own, indented by `indent` spaces a level; a negative indent writes everything on one line. No
+/// line break follows the text. Raises what TreeToOrderedJson raises.
+std::string TreeToJsonText(const Tavrix& tree, int indent = -1);
 
 /// The tree a JSON value describes. Raises 28 for nesting deeper than 1,024 levels and 13 for a
 /// binary value, which only binary formats such as CBOR give.
