@@ -1,8 +1,10 @@
 // quenlo: lists, checks, formats, converts and queries object string files.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -472,7 +474,18 @@ void AddForceOption(CLI::App& command, Options& options) {
                    "Write a text that would not read back the same, with a warning");
 }
 
+// The tool does one job and exits: memory freed between its steps (the token list of the text
+// it read, the check of a large Map's keys) serves the next step (the text it writes) instead of
+// going back to the system and coming back as fresh pages, each a fault to fill.
+void KeepFreedMemory() {
+#ifdef __GLIBC__
+  mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // the largest glibc takes
+  mallopt(M_TRIM_THRESHOLD, INT_MAX);
+#endif
+}
+
 int Run(int argc, char** argv) {
+  KeepFreedMemory();
   Options options;
   CLI::App app("Lists, checks, formats, converts and queries Quenlo object string files.", "quenlo");
   app.require_subcommand(1);
