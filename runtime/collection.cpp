@@ -732,15 +732,18 @@ void Collection::AppendWithoutLookup(Variant&& item, std::string_view key) {
   Place(count_ + 1, std::move(item), probe.word.IsNone() ? CarveKey(probe.text, probe.Hash()) : probe.word);
 }
 
-// A block key carved from the key pool; a fresh chunk has room for as many keys of this size
-// as the ring has free slots, up to kLargestPoolChunk bytes. A longer key has a block of its own.
+// A block key carved from the key pool. The first chunk has room for four keys of this size,
+// each later one twice the room of the one before, up to kLargestPoolChunk bytes and to what
+// the ring's free slots could take: a Map with a few long keys wastes little, one with many
+// takes few chunks. A longer key has a block of its own.
 Collection::SlotKey Collection::CarveKey(std::string_view text, std::uint32_t hash) {
   const std::size_t size = KeyBlock::CarvedSize(text.size());
-  if (text.size() > kLargestPoolChunk) return SlotKey::Block(text, hash);
+  if (size > kLargestPoolChunk) return SlotKey::Block(text, hash);
   KeyPool*& pool = PoolSlot();
   if (pool == nullptr || pool->size - pool->used < size) {
-    const std::size_t wanted = size * static_cast<std::size_t>(capacity_ - count_);
-    pool = KeyPool::Make(pool, std::clamp(wanted, size, kLargestPoolChunk));
+    const std::size_t room = pool == nullptr ? 4 * size : 2 * std::size_t{pool->size};
+    const std::size_t fits = size * static_cast<std::size_t>(capacity_ - count_);
+    pool = KeyPool::Make(pool, std::clamp(std::min(room, fits), size, kLargestPoolChunk));
   }
   auto* block = new (pool->Room()) KeyBlock{hash, static_cast<std::uint32_t>(text.size())};
   if (!text.empty()) std::memcpy(block + 1, text.data(), text.size());
