@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <typeinfo>
 #include <vector>
 
@@ -108,10 +109,16 @@ class TreeWalk {
     if (const Collection* keys = detail::access::keys(map)) return AppendText(out, keys->At(position));
     detail::access::values(map).AppendKeyText(position, out);
   }
-  static std::string KeyText(const Tavrix& map, std::int32_t position) {
-    std::string text;
-    AppendKeyText(text, map, position);
-    return text;
+  // Appends the step to the element at `position` of a container to a path: "{key}" in a Map,
+  // "[position]" elsewhere ("{items}[3]{name}").
+  static void AppendPathStep(std::string& path, const Tavrix& container, std::int32_t position) {
+    if (KindOf(container) != KindMap) {
+      path += '[' + std::to_string(position) + ']';
+      return;
+    }
+    path += '{';
+    AppendKeyText(path, container, position);
+    path += '}';
   }
 
  private:

@@ -111,13 +111,7 @@ class JsonWalk {
   // The path of the element being written, as FindUnreadableValue writes paths.
   std::string Path() const {
     std::string path;
-    for (const OpenContainer& open : open_) {
-      if (TreeWalk::KindOf(*open.container) == KindMap) {
-        path += '{' + TreeWalk::KeyText(*open.container, open.position) + '}';
-      } else {
-        path += '[' + std::to_string(open.position) + ']';
-      }
-    }
+    for (const OpenContainer& open : open_) TreeWalk::AppendPathStep(path, *open.container, open.position);
     return path;
   }
 

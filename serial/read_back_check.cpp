@@ -97,15 +97,8 @@ bool ReadBackCheck::InNestedVariant() const noexcept {
 void ReadBackCheck::Report(const std::string& why) {
   std::string path;
   for (const Step& step : steps_) {
-    const TavrixKind kind = TreeWalk::KindOf(*step.container);
-    if (step.position == 0 || kind == KindVariant) continue;
-    if (kind == KindMap) {
-      path += '{';
-      TreeWalk::AppendKeyText(path, *step.container, step.position);
-      path += '}';
-    } else {
-      path += '[' + std::to_string(step.position) + ']';
-    }
+    if (step.position != 0 && TreeWalk::KindOf(*step.container) != KindVariant)
+      TreeWalk::AppendPathStep(path, *step.container, step.position);
   }
   finding_ = path + ": " + why;
 }
