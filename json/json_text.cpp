@@ -210,21 +210,24 @@ TavrixPtr TreeFromNlohmann(std::string_view text) {
   return events.Take();
 }
 
-}  // namespace
-
-TavrixPtr TreeFromJsonText(std::string_view text) {
+// The tree of a text with `room` bytes behind it: simdjson's, or what nlohmann's reader gives
+// of a text simdjson refuses.
+TavrixPtr TreeOfText(std::string_view text, std::size_t room) {
   return TranslateErrors([&] {
-    TavrixPtr tree = TreeFromSimdjson(text, 0);
+    TavrixPtr tree = TreeFromSimdjson(text, room);
     return tree ? tree : TreeFromNlohmann(text);
   });
 }
 
+}  // namespace
+
+TavrixPtr TreeFromJsonText(std::string_view text) {
+  return TreeOfText(text, 0);
+}
+
 TavrixPtr TreeFromJsonFile(const std::string& Filename) {
   const std::string text = ReadFileBytes(Filename);
-  return TranslateErrors([&] {
-    TavrixPtr tree = TreeFromSimdjson(text, text.capacity() - text.size());
-    return tree ? tree : TreeFromNlohmann(text);
-  });
+  return TreeOfText(text, text.capacity() - text.size());
 }
 
 }  // namespace quenlo
