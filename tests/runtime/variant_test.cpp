@@ -42,25 +42,19 @@ TEST(VariantTest, ConstructorsFollowTheLiteralRule) {
   EXPECT_EQ(Variant(2147483648LL).AsDouble(), 2147483648.0);
   EXPECT_TRUE(Variant::Missing().IsMissing());
   EXPECT_FALSE(Variant::Error(5).IsMissing());
-  EXPECT_TRUE(Variant::Nothing().IsNothing());
-}
-
-TEST(VariantTest, NullPointersMakeNull) {
-  const Variant from_nullptr = nullptr;
+  // Null pointers make Null, but an object pointer stays an object.
   const char* const no_text = nullptr;
-  EXPECT_TRUE(from_nullptr.IsNull());
-  EXPECT_TRUE(Variant(no_text).IsNull());
-  EXPECT_TRUE(Variant::Array({nullptr, no_text}).AsArray().at(1).IsNull());
-  EXPECT_TRUE(Variant(std::shared_ptr<Object>()).IsNothing());  // an object pointer stays an object
+  ExpectTypes(nullptr, vbNull, no_text, vbNull, Variant::Array({nullptr, no_text}).AsArray().at(1), vbNull);
+  EXPECT_TRUE(Variant(std::shared_ptr<Object>()).IsNothing());
 }
 
 TEST(VariantTest, TypedReadsOfAnotherTypeRaiseTypeMismatch) {
-  const Variant integer = 5;
-  EXPECT_EQ(ErrorNumberOf([&] { (void)integer.AsLong(); }), err::kTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)integer.AsString(); }), err::kTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)integer.AsObject(); }), err::kTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)integer.AsArray(); }), err::kTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([] { (void)Variant().AsDouble(); }), err::kTypeMismatch);
+  for (const Variant& value : {Variant(5), Variant()}) {
+    EXPECT_EQ(ErrorNumberOf([&] { (void)value.AsLong(); }), err::kTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)value.AsString(); }), err::kTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)value.AsObject(); }), err::kTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)value.AsArray(); }), err::kTypeMismatch);
+  }
 }
 
 TEST(VariantTest, StringsOfEveryLengthSurviveCopyMoveAndSelfAssignment) {

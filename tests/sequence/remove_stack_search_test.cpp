@@ -23,8 +23,8 @@ TEST(TavrixRemove, ByPositionOrKeyKeepingTheOtherKeys) {
   const TavrixPtr array = Make(KindUnboundedArray, {10, 20, 30});
   EXPECT_TRUE(array->Remove().IsEmpty());
   array->Remove("3");
-  EXPECT_IDENTICAL(ElementsOf(*array), Values{20});
   EXPECT_IDENTICAL(array->Item("2"), Variant(20));
+  ExpectError(err::kSubscriptOutOfRange, [&] { Make(KindUnboundedArray)->Remove(); });
 
   const TavrixPtr map = MapOf("a", 1, "b", 2, "c", 3);
   map->Remove("b");
@@ -33,18 +33,16 @@ TEST(TavrixRemove, ByPositionOrKeyKeepingTheOtherKeys) {
   ExpectError(err::kSubscriptOutOfRange, [&] { map->Remove(2); });
   EXPECT_IDENTICAL(KeysOf(*map), Values{"c"});
   EXPECT_IDENTICAL(ElementsOf(*map), Values{3});  // Keys and Values stay parallel
-  ExpectError(err::kSubscriptOutOfRange, [&] { Make(KindUnboundedArray)->Remove(); });
-}
 
-TEST(TavrixRemove, RemoveAllReleasesOnlyWhatNothingElseHolds) {
+  // RemoveAll releases only what nothing else holds.
   const TavrixPtr kept = Tavrix::Create();
-  const TavrixPtr map = MapOf("kept", kept, "dropped", Tavrix::Create());
+  map->Item("kept", kept);
+  map->Item("dropped", Tavrix::Create());
   const std::weak_ptr<Tavrix> dropped = map->Item("dropped").ObjectAs<Tavrix>();
   map->RemoveAll();
   EXPECT_TRUE(dropped.expired());
+  EXPECT_EQ(map->Length(), 0);
   kept->Item(1, "still usable");
-  map->AddLast("kept");
-  EXPECT_IDENTICAL(KeysOf(*map), Values{"kept"});
 }
 
 TEST(TavrixStackQueue, OrderIdentityAndEmptiness) {
@@ -56,14 +54,11 @@ TEST(TavrixStackQueue, OrderIdentityAndEmptiness) {
   for (int i = 1; i <= 3; ++i) EXPECT_IDENTICAL(queue->Pop(), Variant(i));
   ExpectError(ErrSubscriptOutOfRange, [&] { stack->Pop(); });
   ExpectError(ErrSubscriptOutOfRange, [&] { queue->Pop(); });
-
-  const TavrixPtr nested = Tavrix::Create();
-  stack->Push(nested);
-  EXPECT_EQ(stack->Pop().ObjectAs<Tavrix>(), nested);
-  for (const Variant& value : {Variant(), Variant::Null(), Variant::Array({1, "two"})}) queue->Push(value);
-  EXPECT_TRUE(queue->Pop().IsEmpty());
-  EXPECT_TRUE(queue->Pop().IsNull());
-  EXPECT_IDENTICAL(queue->Pop(), Variant::Array({1, "two"}));
+  // Any value goes through unchanged, a container as itself.
+  for (const Variant& value : {Variant(), Variant::Null(), Variant::Array({1, "two"}), Variant(stack)}) {
+    queue->Push(value);
+    EXPECT_IDENTICAL(queue->Pop(), value);
+  }
   for (const TavrixKind kind :
        {KindMap, KindBoundedArray, KindUnboundedArray, KindVariant, KindNil, KindSet}) {
     ExpectError(ErrInvalidOperation, [&] { Make(kind)->Push(1); });
@@ -77,12 +72,10 @@ TEST(TavrixFind, ValuesFromStartAcrossNumericTypesAndObjects) {
   // The value scan tolerates failed comparisons.
   ExpectFound(*array, "x", 1, "X", -1, 2.0, 4, Currency::FromScaled(20000), 4, "2", -1, nested, 5,
               Tavrix::Create(), -1, Variant::Null(), -1, Variant::Array({2}), -1);
-  EXPECT_EQ(array->Find("x", 2), 3);
   EXPECT_EQ(array->Find("x", "2"), 3);
   EXPECT_EQ(array->Find("x", 6), -1);
   ExpectError(err::kSubscriptOutOfRange, [&] { array->Find("x", 0); });
   ExpectError(err::kTypeMismatch, [&] { array->Find("x", "soon"); });
-  EXPECT_EQ(Make(KindUnboundedArray)->Find("x", 5), -1);
   EXPECT_EQ(Make(KindVariant, {"v"})->Find("v"), 1);
   EXPECT_EQ(Make(KindSet, {"p", "q"})->Find("q"), 2);
   ExpectError(ErrInvalidOperation, [&] { Make(KindNil)->Find(1); });
@@ -90,11 +83,8 @@ TEST(TavrixFind, ValuesFromStartAcrossNumericTypesAndObjects) {
 
 TEST(TavrixFind, AMapIsSearchedByKeyWithoutTolerance) {
   const TavrixPtr map = MapOf("a", 1, "b", "y", 3, 3);
-  EXPECT_EQ(map->Find("b"), 2);
-  EXPECT_EQ(map->Find("y"), -1);
-  EXPECT_EQ(map->Find(3.0), 3);
+  ExpectFound(*map, "b", 2, "y", -1, 3.0, 3, Variant::Null(), -1);
   EXPECT_EQ(map->Find("a", 2), -1);
-  EXPECT_EQ(map->Find(Variant::Null()), -1);
   ExpectError(err::kTypeMismatch, [&] { map->Find(Variant::Array({1})); });
   ExpectError(err::kSubscriptOutOfRange, [&] { Make(KindMap)->Find("x", 0); });
 }
