@@ -72,8 +72,7 @@ TEST_F(LateBinding, KindSettersCloneAndBecome) {
       {"SetNil", {}, KindNil},
       {"SetVariant", {}, KindVariant},
       {"SetArray", {2}, KindBoundedArray},
-      {"SetSet", {1, "b"}, KindSet},
-  };
+      {"SetSet", {1, "b"}, KindSet}};
   for (const auto& [setter, args, kind] : setters) {
     CallByName(object_, setter, vbMethod, args);
     EXPECT_EQ(container_.Kind(), kind) << setter;

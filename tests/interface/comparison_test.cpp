@@ -1,7 +1,6 @@
 // Variant == Variant and Variant == C++ value compare as the runtime does.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 #include <string>
 
@@ -13,33 +12,21 @@ namespace {
 
 class Plain : public Object {};
 
-// Which values are equal is the runtime comparison's table; here the operators that reach it.
-TEST(Comparison, ComparesAsTheRuntimeWithCppValuesOnEitherSide) {
+// Which values are equal is the runtime comparison's table; here the operators that reach it,
+// with C++ values on either side. Where the comparison raises or gives Null, they say unequal.
+TEST(Comparison, ComparesAsTheRuntimeAndNeverRaises) {
+  static_assert(noexcept(Variant() == Variant()));
   const Variant port = Variant::Long(8080);
   EXPECT_TRUE(port == 8080);
   EXPECT_TRUE(8080 == port);
   EXPECT_TRUE(port != 8081);
-  EXPECT_TRUE(port == 8080.0);
-  EXPECT_TRUE(Variant(Currency{50000}) == Variant::Byte(5));
-  EXPECT_FALSE(Variant(5) == "5");  // a number never equals a String
   EXPECT_TRUE(Variant("abc") == std::string("abc"));
-  EXPECT_FALSE(Variant("abc") == "ABC");
-  EXPECT_TRUE(Variant() == 0);
-  EXPECT_TRUE(Variant() == "");
-  EXPECT_FALSE(Variant(std::nan("")) == Variant(std::nan("")));
-}
-
-TEST(Comparison, NeverRaisesNullArraysAndUnreadableObjectsEqualNothing) {
-  static_assert(noexcept(Variant() == Variant()));
+  EXPECT_FALSE(Variant(5) == "5");  // a number never equals a String
   EXPECT_FALSE(Variant::Null() == Variant::Null());
-  EXPECT_FALSE(Variant::Null() == 0);
   EXPECT_FALSE(Variant::Array({1}) == Variant::Array({1}));
-  const auto plain = std::make_shared<Plain>();
-  EXPECT_FALSE(Variant(plain) == 1);              // no default member: 438 is swallowed
-  EXPECT_FALSE(Variant::Nothing() == 1);          // 91 is swallowed
-  EXPECT_TRUE(Variant(plain) == Variant(plain));  // an object equals itself
-  EXPECT_FALSE(Variant(plain) == Variant(std::make_shared<Plain>()));
-  EXPECT_TRUE(Variant(testing::MapOf("k", 3)) == 3);  // read through Item at position 1
+  EXPECT_FALSE(Variant(std::make_shared<Plain>()) == 1);  // no default member: 438 is swallowed
+  EXPECT_FALSE(Variant::Nothing() == 1);                  // 91 is swallowed
+  EXPECT_TRUE(Variant(testing::MapOf("k", 3)) == 3);      // read through Item at position 1
 }
 
 TEST(Comparison, AnIntStoredBackBecomesAnIntegerUnlessItsTypeIsNamed) {

@@ -31,16 +31,11 @@ TEST(Iteration, EveryKindYieldsItsElementsInTheOrderOfItsObjectString) {
   EXPECT_IDENTICAL(Collected(*Make(KindBoundedArray, {7, 8}, 3)), (Values{7, 8}));
   EXPECT_IDENTICAL(Collected(*Make(KindSet, {3, 1})), (Values{3, 1}));
   EXPECT_IDENTICAL(Collected(*Make(KindVariant, {Variant::Long(9)})), (Values{Variant::Long(9)}));
-  EXPECT_IDENTICAL(Collected(*Make(KindVariant)), Values{});
   EXPECT_IDENTICAL(Collected(*Make(KindNil)), Values{});
 
   // A Stack from its top, a Queue from its front: the order the writer uses.
-  const TavrixPtr stack = Make(KindStack, {1, 2, 3});
-  EXPECT_IDENTICAL(Collected(*stack), (Values{3, 2, 1}));
-  EXPECT_EQ(stack->GetObjectString(), "\\11000\\<\\2\\3, \\2\\2, \\2\\1>");
-  const TavrixPtr queue = Make(KindQueue, {1, 2, 3});
-  EXPECT_IDENTICAL(Collected(*queue), (Values{1, 2, 3}));
-  EXPECT_EQ(queue->Pop(), 1);
+  EXPECT_IDENTICAL(Collected(*Make(KindStack, {1, 2, 3})), (Values{3, 2, 1}));
+  EXPECT_IDENTICAL(Collected(*Make(KindQueue, {1, 2, 3})), (Values{1, 2, 3}));
 }
 
 static_assert(std::input_iterator<Tavrix::ConstIterator> && std::ranges::input_range<const Tavrix&> &&
@@ -106,8 +101,6 @@ TEST(Iteration, ChangingTheCountOrKindDuringALoopRaisesTenAtTheNextStep) {
   loop_changing(array, [&] { array->Remove(1); });
   const TavrixPtr map = testing::MapOf("a", 1, "b", 2, "c", 3);
   loop_changing(map, [&] { map->SetArray(); });
-  const TavrixPtr emptied = testing::MapOf("a", 1, "b", 2, "c", 3);
-  loop_changing(emptied, [&] { emptied->RemoveAll(); });
   const TavrixPtr queue = Make(KindQueue, {1, 2, 3});
   loop_changing(queue, [&] { queue->Pop(); });
 

@@ -39,9 +39,7 @@ void ReleaseTrees(Published& published) {
 }
 
 struct ReadCounts {
-  int whole = 0;
-  int unknown = 0;
-  int broken = 0;
+  std::atomic<int> whole{0}, unknown{0}, broken{0};
 };
 
 // Reads "\9\N" for each published identity in turn; an identity either reads as the whole
@@ -69,25 +67,16 @@ void ReadIdentities(const Published& published, const std::atomic<bool>& done, R
 TEST(Threads, IdentitiesResolveToWholeContainersOrRaiseWhileTheyAreReleased) {
   Published published{};
   std::atomic<bool> done{false};
-  std::vector<ReadCounts> counts(kReaders);
+  ReadCounts total;
   std::vector<std::thread> readers;
-  for (ReadCounts& reader_counts : counts) {
-    readers.emplace_back(
-        [&published, &done, &reader_counts] { ReadIdentities(published, done, reader_counts); });
-  }
+  for (int reader = 0; reader < kReaders; ++reader)
+    readers.emplace_back([&published, &done, &total] { ReadIdentities(published, done, total); });
   ReleaseTrees(published);
   done = true;
   for (std::thread& thread : readers) thread.join();
-
-  ReadCounts total;
-  for (const ReadCounts& reader_counts : counts) {
-    total.whole += reader_counts.whole;
-    total.unknown += reader_counts.unknown;
-    total.broken += reader_counts.broken;
-  }
-  EXPECT_EQ(total.broken, 0) << total.whole << " whole, " << total.unknown << " unknown";
-  EXPECT_GT(total.whole, 0);
-  EXPECT_GT(total.unknown, 0);
+  EXPECT_EQ(total.broken.load(), 0) << total.whole << " whole, " << total.unknown << " unknown";
+  EXPECT_GT(total.whole.load(), 0);
+  EXPECT_GT(total.unknown.load(), 0);
 }
 
 }  // namespace
