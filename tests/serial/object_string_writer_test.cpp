@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "quenlo/object.hpp"
 #include "quenlo/tavrix.hpp"
@@ -16,50 +17,32 @@ using testing::ArrayOf;
 using testing::ExpectError;
 using testing::Make;
 
-TEST(ObjectStringWriter, WritesTheFormatExamplesAndTheBodyOfEachKind) {
-  const TavrixPtr long_value = Tavrix::Create();
-  long_value->Item(1, Variant::Long(7));
-  EXPECT_EQ(long_value->GetObjectString(), R"(\11000\\3\7)");
-  EXPECT_EQ(Make(KindNil)->GetObjectString(), R"(\11000\nil)");
-  EXPECT_EQ(Make(KindMap)->GetObjectString(), R"(\11000\{})");
-  EXPECT_EQ(Make(KindUnboundedArray)->GetObjectString(), R"(\11000\[])");
-  EXPECT_EQ(Make(KindSet)->GetObjectString(), R"(\11000\())");
-  EXPECT_EQ(Make(KindStack)->GetObjectString(), R"(\11000\<>)");
-  EXPECT_EQ(Make(KindQueue)->GetObjectString(), "\\11000\\`\u00B4");
-
-  const TavrixPtr inner = Make(KindMap);
-  inner->Item("x", 2.5);
-  EXPECT_EQ(ArrayOf({Variant::Integer(1), "ab", inner})->GetObjectString(),
-            R"(\11000\[\2\1, \8\ab, \11000\{x: \5\2.5}])");
-  const TavrixPtr set = Tavrix::Create();
-  set->SetSet("a", Variant::Integer(2));
-  EXPECT_EQ(set->GetObjectString(), R"(\11000\(\8\a, \2\2))");
-
-  const TavrixPtr map = Make(KindMap);
-  map->Item("a", 1);
-  map->Item(5, "x");  // no position 5: a new entry under the number key
-  EXPECT_EQ(map->GetObjectString(), R"(\11000\{a: \2\1, 5: \8\x})");
-  EXPECT_EQ(Make(KindBoundedArray, {true, Variant::Byte(200)})->GetObjectString(),
-            R"(\11000\[\11\True, \17\200])");
-  const TavrixPtr stack = Make(KindStack);
-  stack->Push(1);
-  stack->Push(2);
-  EXPECT_EQ(stack->GetObjectString(), R"(\11000\<\2\2, \2\1>)");
-  const TavrixPtr queue = Make(KindQueue);
-  queue->Push(1);
-  queue->Push("two");
-  EXPECT_EQ(queue->GetObjectString(), "\\11000\\`\\2\\1, \\8\\two\u00B4");
-}
-
 // An object that is not a container: written as a reference.
 class Plain : public Object {};
 
-TEST(ObjectStringWriter, WritesScalarsByTagAndOtherObjectsByIdentity) {
+TEST(ObjectStringWriter, WritesEachKindAndEachElementByItsTag) {
   const auto plain = std::make_shared<Plain>();
-  EXPECT_EQ(ArrayOf({Variant(), Variant::Null(), "a\\b", " x, y ", -0.5, Variant::Nothing(), plain})
-                ->GetObjectString(),
-            R"(\11000\[\0\, \1\, \8\a\b, \8\ x, y , \5\-0.5, \9\0, \9\)" +
-                std::to_string(IdentityRegistry::IdentityOf(plain)) + "]");
+  const std::pair<TavrixPtr, std::string> cases[] = {
+      {testing::VariantOf(Variant::Long(7)), R"(\11000\\3\7)"},
+      {Make(KindNil), R"(\11000\nil)"},
+      {Make(KindMap), R"(\11000\{})"},
+      {Make(KindUnboundedArray), R"(\11000\[])"},
+      {Make(KindSet), R"(\11000\())"},
+      {Make(KindStack), R"(\11000\<>)"},
+      {Make(KindQueue), "\\11000\\`\u00B4"},
+      {Make(KindSet, {"a", Variant::Integer(2)}), R"(\11000\(\8\a, \2\2))"},
+      {ArrayOf({Variant::Integer(1), "ab", testing::MapOf("x", 2.5)}),
+       R"(\11000\[\2\1, \8\ab, \11000\{x: \5\2.5}])"},
+      // No position 5 in the Map: a new entry under the number key.
+      {testing::MapOf("a", 1, 5, "x"), R"(\11000\{a: \2\1, 5: \8\x})"},
+      {Make(KindBoundedArray, {true, Variant::Byte(200)}), R"(\11000\[\11\True, \17\200])"},
+      {Make(KindStack, {1, 2}), R"(\11000\<\2\2, \2\1>)"},
+      {Make(KindQueue, {1, "two"}), "\\11000\\`\\2\\1, \\8\\two\u00B4"},
+      {ArrayOf({Variant(), Variant::Null(), "a\\b", " x, y ", -0.5, Variant::Nothing(), plain}),
+       R"(\11000\[\0\, \1\, \8\a\b, \8\ x, y , \5\-0.5, \9\0, \9\)" +
+           std::to_string(IdentityRegistry::IdentityOf(plain)) + "]"},
+  };
+  for (const auto& [container, text] : cases) EXPECT_EQ(container->GetObjectString(), text);
 }
 
 TEST(ObjectStringWriter, CutsACycleButWritesASharedChildInFull) {
@@ -71,8 +54,7 @@ TEST(ObjectStringWriter, CutsACycleButWritesASharedChildInFull) {
   EXPECT_EQ(array->GetObjectString(), cycle);  // the walk left nothing marked
   array->RemoveAll();                          // breaks the cycle so the container is released
 
-  const TavrixPtr child = Make(KindMap);
-  child->Item("a", 1);
+  const TavrixPtr child = testing::MapOf("a", 1);
   EXPECT_EQ(ArrayOf({child, child})->GetObjectString(), R"(\11000\[\11000\{a: \2\1}, \11000\{a: \2\1}])");
 }
 
