@@ -26,9 +26,6 @@ using testing::Read;
 // elements, tags and keys.
 TEST(ObjectStringReader, ReadsEachTextAsTheWriterWouldWriteItBack) {
   const std::pair<std::string, std::string> cases[] = {
-      {R"(\11000\(\2\1, \2\1))", ""},
-      {R"(\11000\<\2\1, \2\2>)", ""},
-      {"\\11000\\`\\2\\1, \\2\\2\u00B4", ""},
       {R"(\11000\nil)", ""},
       // Every tag; Empty, Null, Error and a nested Nil or Variant container come back as Strings.
       {R"(\11000\[\0\, \1\, \2\-3, \3\70000, \4\1.5, \5\2.25, \6\12.5, \7\2026-12-06, \11\True])",
@@ -46,7 +43,6 @@ TEST(ObjectStringReader, ReadsEachTextAsTheWriterWouldWriteItBack) {
       // Texts without a header, any top-level header number.
       {"nil", R"(\11000\nil)"},
       {"{}", R"(\11000\{})"},
-      {"[]", R"(\11000\[])"},
       {R"(\9\{})", R"(\11000\{})"},
       // No closing mark needed at the top, and tokens after it read on; "," and closing marks
       // are skipped; the token between a key and its value is not checked.
@@ -119,9 +115,7 @@ TEST(ObjectStringReader, ReadsWhatTheWrittenTextCannotShow) {
 
   const TavrixPtr target = MakeTarget();
   target->SetObjectString(testing::Make(KindBoundedArray, {1})->GetObjectString());
-  EXPECT_EQ(target->Kind(), KindUnboundedArray);
-  EXPECT_EQ(target->Bound(), -1);
-  EXPECT_EQ(target->Tag(), "kept");
+  EXPECT_EQ(testing::State(*target), std::to_string(KindUnboundedArray) + " -1 kept \\11000\\[\\2\\1]");
   ExpectError(5, [&] { (void)target->Item("1"); });  // sequence elements carry no keys
 
   const TavrixPtr shared = Make(KindMap);
@@ -135,12 +129,9 @@ TEST(ObjectStringReader, ReadsWhatTheWrittenTextCannotShow) {
 TEST(ObjectStringReader, RaisesTheErrorsOfItsTableAndChangesNothing) {
   const std::pair<std::string, int> cases[] = {
       {R"(\11000\nil )", 5},
-      {R"(\11000\[abc])", 5},
       {R"(\11000\[ ])", 5},
       {R"(\11000\{a: \2\1, , b: \2\2})", 5},
       {R"(\11000\[\11000\[\2\1, \11000\{a: x}]])", 5},  // from inside a nested level
-      {R"(\11000\[\\1])", 13},
-      {R"(\11000\[\2\40000])", 6},
       {R"(\11000\[\11000\])", 9},
       {R"(\11000\[\11000\[\2\x)", 9},  // a missing closing mark wins over the error inside
       {R"(\11000\{a: \11000\{b: \2\1, b: \2\2)", 9},
