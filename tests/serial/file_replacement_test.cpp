@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <climits>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -49,10 +49,6 @@ mode_t ModeOf(const std::string& path) {
   return StatusOf(path).st_mode & 07777;
 }
 
-bool IsRoot() {
-  return ::geteuid() == 0;
-}
-
 using FileModesAndOwners = testing::ScratchFolder;
 
 TEST_F(FileModesAndOwners, KeepTheTargetsModeAndGiveANewFileTheUmasksMode) {
@@ -72,44 +68,37 @@ TEST_F(FileModesAndOwners, KeepTheTargetsModeAndGiveANewFileTheUmasksMode) {
   EXPECT_EQ(ModeOf(Path("private.qo")), 0600u);
 }
 
-TEST_F(FileModesAndOwners, RootExportingOverAnotherUsersFileLeavesItTheirs) {
-  if (!IsRoot()) GTEST_SKIP() << "only root may give a file to another user";
+// Root replacing another user's file leaves it theirs, and its owner still reads and replaces
+// it. A user who may write a file through its "others" rights but may not keep its owner or
+// group: the new file is the writer's, its group gets no more than the others' rights, and no
+// set-user-ID or set-group-ID bit passes to the writer. An owner outside the file's group keeps
+// the file and its set-user-ID bit.
+TEST_F(FileModesAndOwners, OwnersStayOrTheWriterGetsNoMoreThanItsRights) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs files of another user and group";
   fs::permissions(folder_, fs::perms::all);
-  WriteFileBytes(Path("theirs.qo"), "former");
-  ASSERT_EQ(::chown(Path("theirs.qo").c_str(), kNobody, kNobody), 0);
-  ASSERT_EQ(::chmod(Path("theirs.qo").c_str(), 0600), 0);
+  const auto write_owned = [&](const char* name, uid_t owner, gid_t group, mode_t mode) {
+    WriteFileBytes(Path(name), "former");
+    ASSERT_EQ(::chown(Path(name).c_str(), owner, group), 0);
+    ASSERT_EQ(::chmod(Path(name).c_str(), mode), 0);
+  };
+  write_owned("theirs.qo", kNobody, kNobody, 0600);
   Make(KindMap)->Export(Path("theirs.qo"));
-  const struct stat status = StatusOf(Path("theirs.qo"));
-  EXPECT_EQ(status.st_uid, static_cast<uid_t>(kNobody));
-  EXPECT_EQ(status.st_gid, static_cast<gid_t>(kNobody));
-  EXPECT_EQ(status.st_mode & 07777, 0600u);
-  // Its owner still reads and replaces it.
+  const struct stat theirs = StatusOf(Path("theirs.qo"));
+  EXPECT_EQ(theirs.st_uid, static_cast<uid_t>(kNobody));
+  EXPECT_EQ(theirs.st_gid, static_cast<gid_t>(kNobody));
+  EXPECT_EQ(theirs.st_mode & 07777, 0600u);
   EXPECT_EQ(ErrorNumberUnprivileged([&] { Tavrix::Create()->Import(Path("theirs.qo")); }), 0);
   EXPECT_EQ(ErrorNumberUnprivileged([&] { Make(KindNil)->Export(Path("theirs.qo")); }), 0);
   EXPECT_EQ(Bytes("theirs.qo"), "\\11000\\nil");
-}
 
-// A user who may write a file through its "others" rights but may not keep its owner or group:
-// the new file is the writer's, its group gets no more than the others' rights, and no
-// set-user-ID or set-group-ID bit passes to the writer. An owner outside the file's group
-// keeps the file and its set-user-ID bit.
-TEST_F(FileModesAndOwners, AWriterWhoCannotKeepTheGroupGivesItOnlyTheOthersRights) {
-  if (!IsRoot()) GTEST_SKIP() << "needs a file of another user and group";
-  fs::permissions(folder_, fs::perms::all);
-  WriteFileBytes(Path("shared.qo"), "former");
-  ASSERT_EQ(::chmod(Path("shared.qo").c_str(), 06642), 0);  // rwSr-S-w-
-  EXPECT_EQ(ErrorNumberUnprivileged([&] { Make(KindMap)->Export(Path("shared.qo")); }), 0);
-  const struct stat status = StatusOf(Path("shared.qo"));
-  EXPECT_EQ(status.st_uid, static_cast<uid_t>(kNobody));
-  EXPECT_EQ(status.st_mode & 07777, 0622u);
-  EXPECT_EQ(Bytes("shared.qo"), "\\11000\\{}");
-
-  // The owner of a file whose group it is not in keeps it, and its set-user-ID bit.
-  WriteFileBytes(Path("own.qo"), "former");
-  ASSERT_EQ(::chown(Path("own.qo").c_str(), kNobody, 0), 0);
-  ASSERT_EQ(::chmod(Path("own.qo").c_str(), 04750), 0);
-  EXPECT_EQ(ErrorNumberUnprivileged([&] { Make(KindMap)->Export(Path("own.qo")); }), 0);
-  EXPECT_EQ(StatusOf(Path("own.qo")).st_uid, static_cast<uid_t>(kNobody));
+  write_owned("shared.qo", 0, 0, 06642);  // rwSr-S-w-
+  write_owned("own.qo", kNobody, 0, 04750);
+  for (const char* name : {"shared.qo", "own.qo"}) {
+    EXPECT_EQ(ErrorNumberUnprivileged([&] { Make(KindMap)->Export(Path(name)); }), 0);
+    EXPECT_EQ(StatusOf(Path(name)).st_uid, static_cast<uid_t>(kNobody));
+    EXPECT_EQ(Bytes(name), "\\11000\\{}");
+  }
+  EXPECT_EQ(ModeOf(Path("shared.qo")), 0622u);
   EXPECT_EQ(ModeOf(Path("own.qo")), 04700u);
 }
 
@@ -131,6 +120,12 @@ TEST_F(SymbolicLinks, StayLinksWhileTheFileAtTheEndOfTheChainIsReplaced) {
   EXPECT_EQ(ModeOf(Path("data.qo")), 0640u);
   EXPECT_EQ(EntryCount(), 3);
   EXPECT_EQ(EntryCount("sub"), 1);
+
+  // Replacing a file splits its hard links, as an editor's save does.
+  fs::create_hard_link(folder_ / "data.qo", folder_ / "other.qo");
+  Make(KindMap)->Export(Path("data.qo"));
+  EXPECT_EQ(Bytes("other.qo"), "\\11000\\nil");
+  EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");
 
   // A link to a file that is not there yet gets it.
   fs::create_symlink("new.qo", folder_ / "dangling.qo");
@@ -164,7 +159,7 @@ TEST_F(SymbolicLinks, AFailedWriteKeepsTheFileTheLinkLeadsTo) {
 TEST_F(SymbolicLinks, APlantedLinkTheSystemWouldNotFollowIsRefused) {
   std::string protection;
   std::ifstream("/proc/sys/fs/protected_symlinks") >> protection;
-  if (!IsRoot() || protection != "1") GTEST_SKIP() << "needs root and protected symbolic links";
+  if (!::geteuid() == 0 || protection != "1") GTEST_SKIP() << "needs root and protected symbolic links";
   WriteFileBytes(Path("data.qo"), "former");
   fs::create_directory(folder_ / "shared");
   fs::permissions(folder_ / "shared", fs::perms::all | fs::perms::sticky_bit);
@@ -172,15 +167,6 @@ TEST_F(SymbolicLinks, APlantedLinkTheSystemWouldNotFollowIsRefused) {
   ASSERT_EQ(::lchown(Path("shared/planted.qo").c_str(), kNobody, kNobody), 0);
   ExpectError(70, [&] { Make(KindMap)->Export(Path("shared/planted.qo")); });
   EXPECT_EQ(Bytes("data.qo"), "former");
-}
-
-// As an editor's save does: the other name keeps the former content.
-TEST_F(SymbolicLinks, ReplacingAFileSplitsItsHardLinks) {
-  WriteFileBytes(Path("data.qo"), "former");
-  fs::create_hard_link(folder_ / "data.qo", folder_ / "other.qo");
-  Make(KindMap)->Export(Path("data.qo"));
-  EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");
-  EXPECT_EQ(Bytes("other.qo"), "former");
 }
 
 using FileBeside = testing::ScratchFolder;
@@ -204,18 +190,17 @@ std::vector<std::string> CreatedNames(int watch) {
 // names, with the first process's id replaced by the second's, each followed by the next 200
 // numbers when it ends in a number.
 std::set<std::string> Guesses(const std::vector<std::string>& seen, pid_t seen_process, pid_t next_process) {
+  const std::string from = std::to_string(seen_process), to = std::to_string(next_process);
   std::set<std::string> guesses(seen.begin(), seen.end());
   for (std::string name : seen) {
-    for (std::size_t at; (at = name.find(std::to_string(seen_process))) != std::string::npos;) {
-      name.replace(at, std::to_string(seen_process).size(), std::to_string(next_process));
+    for (std::size_t at = 0; (at = name.find(from, at)) != std::string::npos; at += to.size()) {
+      name.replace(at, from.size(), to);
     }
+    guesses.insert(name);
     const std::size_t digits = name.find_last_not_of("0123456789") + 1;
-    if (digits == name.size() || name.size() - digits > 18) {
-      guesses.insert(name);
-      continue;
-    }
+    if (digits == name.size() || name.size() - digits > 18) continue;
     const unsigned long long number = std::stoull(name.substr(digits));
-    for (unsigned long long next = 0; next < 200; ++next) {
+    for (unsigned long long next = 1; next < 200; ++next) {
       guesses.insert(name.substr(0, digits) + std::to_string(number + next));
     }
   }
@@ -270,20 +255,14 @@ TEST_F(FileBeside, HasANameThatPlantedGuessesCannotTakeOrRedirect) {
 TEST_F(FileBeside, KilledDuringAnExportLeavesNothingReadableByOthers) {
   WriteFileBytes(Path("data.qo"), "former");
   ASSERT_EQ(::chmod(Path("data.qo").c_str(), 0600), 0);
-  const uid_t owner = IsRoot() ? static_cast<uid_t>(kNobody) : ::geteuid();
-  if (IsRoot()) {
-    ASSERT_EQ(::chown(Path("data.qo").c_str(), owner, owner), 0);
-  }
+  const uid_t owner = ::geteuid() == 0 ? static_cast<uid_t>(kNobody) : ::geteuid();
+  ASSERT_TRUE(::geteuid() != 0 || ::chown(Path("data.qo").c_str(), owner, owner) == 0);
   const TavrixPtr big = ArrayOf({std::string(8 << 20, 'x'), std::string(8 << 20, 'y')});
   const auto holds_bytes_beside = [&] {
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
-      struct stat status {};
-      if (entry.path().filename() != "data.qo" && ::lstat(entry.path().c_str(), &status) == 0 &&
-          status.st_size > 0) {
-        return true;
-      }
-    }
-    return false;
+    return std::any_of(fs::directory_iterator(folder_), fs::directory_iterator(), [](const fs::path& path) {
+      std::error_code gone;
+      return path.filename() != "data.qo" && fs::file_size(path, gone) > 0 && !gone;
+    });
   };
   bool killed_while_writing = false;
   for (int attempt = 0; attempt < 20 && !killed_while_writing; ++attempt) {
@@ -300,10 +279,8 @@ TEST_F(FileBeside, KilledDuringAnExportLeavesNothingReadableByOthers) {
       const struct stat status = StatusOf(path);
       EXPECT_EQ(status.st_mode & 077, 0u) << path;
       if (path.filename() == "data.qo") continue;
-      if (status.st_size > 0) {
-        killed_while_writing = true;
-        EXPECT_EQ(status.st_uid, owner) << path;
-      }
+      EXPECT_TRUE(status.st_size == 0 || status.st_uid == owner) << path << " is " << status.st_uid << "'s";
+      killed_while_writing = killed_while_writing || status.st_size > 0;
       fs::remove(path);
     }
   }
