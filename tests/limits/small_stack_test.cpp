@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <vector>
 
 #include "quenlo/error.hpp"
 #include "quenlo/tavrix.hpp"
@@ -19,7 +19,16 @@ namespace quenlo {
 namespace {
 
 constexpr int kLimit = 1024;
-constexpr TavrixKind kBracketedKinds[] = {KindMap, KindUnboundedArray, KindSet, KindStack, KindQueue};
+
+// The kinds whose body has marks; a Map holds the next container of a chain under "next".
+constexpr struct {
+  TavrixKind kind;
+  std::string_view opening, closing;
+} kBracketedKinds[] = {{KindMap, "{next: ", "}"},
+                       {KindUnboundedArray, "[", "]"},
+                       {KindSet, "(", ")"},
+                       {KindStack, "<", ">"},
+                       {KindQueue, "`", "\u00B4"}};
 
 // `levels` containers of `kind` below a top one, each holding the next and the Long 7.
 TavrixPtr ChainOf(TavrixKind kind, int levels) {
@@ -31,59 +40,35 @@ TavrixPtr ChainOf(TavrixKind kind, int levels) {
   return chain;
 }
 
-// The marks that open and close the body of `kind` in a chain: a Map holds its next under "next".
-std::pair<std::string_view, std::string_view> MarksOf(TavrixKind kind) {
-  switch (kind) {
-    case KindMap:
-      return {"{next: ", "}"};
-    case KindSet:
-      return {"(", ")"};
-    case KindStack:
-      return {"<", ">"};
-    case KindQueue:
-      return {"`", "\u00B4"};
-    default:
-      return {"[", "]"};
-  }
-}
-
-// The exact text of ChainOf(kind, levels).
-std::string TextOfChain(TavrixKind kind, int levels) {
-  const auto [opening, closing] = MarksOf(kind);
-  std::string text;
-  for (int level = 0; level <= levels; ++level) (text += "\\11000\\") += opening;
-  text += "\\3\\7";
-  for (int level = 0; level <= levels; ++level) text += closing;
-  return text;
-}
-
 TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
-  for (const TavrixKind kind : kBracketedKinds) {
+  for (const auto& [kind, opening, closing] : kBracketedKinds) {
     SCOPED_TRACE(kind);
+    std::string text;  // the exact text of the chain at the limit
+    for (int level = 0; level <= kLimit; ++level) (text += "\\11000\\") += opening;
+    text += "\\3\\7";
+    for (int level = 0; level <= kLimit; ++level) text += closing;
+    const std::string deeper_text = "\\11000\\" + std::string(opening) + text + std::string(closing);
     const TavrixPtr deepest = ChainOf(kind, kLimit);
     const TavrixPtr too_deep = ChainOf(kind, kLimit + 1);
     const TavrixPtr read = Tavrix::Create();
     const TavrixPtr refused = testing::Make(KindMap);
-    std::string text, listing, finding = "not run";
-    std::int32_t write_error = 0, list_error = 0, check_error = 0, read_error = 0;
+    std::string written, listing, finding = "not run";
+    std::vector<std::int32_t> errors;
     testing::RunOnSmallStack([&] {
-      text = deepest->GetObjectString();
+      written = deepest->GetObjectString();
       listing = deepest->DebugPrint();
       finding = deepest->FindUnreadableValue();
-      read->SetObjectString(text);
-      write_error = testing::ErrorNumberOf([&] { (void)too_deep->GetObjectString(); });
-      list_error = testing::ErrorNumberOf([&] { (void)too_deep->DebugPrint(); });
-      check_error = testing::ErrorNumberOf([&] { (void)too_deep->FindUnreadableValue(); });
-      read_error = testing::ErrorNumberOf([&] { refused->SetObjectString(TextOfChain(kind, kLimit + 1)); });
+      read->SetObjectString(written);
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->GetObjectString(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->DebugPrint(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->FindUnreadableValue(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { refused->SetObjectString(deeper_text); }));
     });
-    EXPECT_EQ(text, TextOfChain(kind, kLimit));
+    EXPECT_EQ(written, text);
     EXPECT_EQ(listing, deepest->DebugPrint());  // as on the main thread's large stack
     EXPECT_EQ(finding, "");
     EXPECT_EQ(read->GetObjectString(), text);
-    EXPECT_EQ(write_error, err::kOutOfStackSpace);
-    EXPECT_EQ(list_error, err::kOutOfStackSpace);
-    EXPECT_EQ(check_error, err::kOutOfStackSpace);
-    EXPECT_EQ(read_error, err::kOutOfStackSpace);
+    EXPECT_EQ(errors, std::vector<std::int32_t>(4, err::kOutOfStackSpace));
     EXPECT_EQ(refused->GetObjectString(), "\\11000\\{}");  // a refused text changes nothing
     // A refused walk leaves nothing behind: the tree below the top writes as before.
     EXPECT_EQ((*too_deep->begin()).ObjectAs<Tavrix>()->GetObjectString(), text);
