@@ -13,9 +13,7 @@
 #include <utility>
 
 #include "quenlo/conversion.hpp"
-#include "quenlo/tavrix.hpp"
 #include "support/containers.hpp"
-#include "support/expect.hpp"
 #include "support/sanitizers.hpp"
 
 namespace quenlo {

@@ -11,9 +11,7 @@
 #include <vector>
 
 #include "quenlo/error.hpp"
-#include "quenlo/tavrix.hpp"
 #include "support/containers.hpp"
-#include "support/expect.hpp"
 
 namespace quenlo {
 namespace {

@@ -9,10 +9,8 @@
 #include <thread>
 
 #include "quenlo/files.hpp"
-#include "quenlo/tavrix.hpp"
 #include "support/child_process.hpp"
 #include "support/containers.hpp"
-#include "support/expect.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace quenlo {

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "quenlo/object.hpp"
-#include "quenlo/tavrix.hpp"
 #include "support/containers.hpp"
 
 namespace quenlo {

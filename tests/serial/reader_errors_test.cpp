@@ -9,7 +9,6 @@
 
 #include "quenlo/error.hpp"
 #include "quenlo/files.hpp"
-#include "quenlo/tavrix.hpp"
 #include "support/containers.hpp"
 #include "support/scratch_folder.hpp"
 
