@@ -48,14 +48,9 @@ TEST_F(ExportImport, WritesAndReadsWindows1252Bytes) {
   EXPECT_EQ(Bytes("c1.qo"), "\\11000\\[\\8\\\x81\x8D\x8F\x90\x9D]");
 }
 
-TEST_F(ExportImport, ReplacesTheFileOnlyWithTheWholeNewText) {
-  testing::ArrayOf({std::string(1000, 'x')})->Export(Path("data.qo"));
-  Make(KindMap)->Export(Path("data.qo"));
-  EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");  // no older tail
-
-  // A failed export leaves the former file byte for byte and nothing beside it: a tree with no
-  // text touches no file; a missing folder, or a folder where the file should be, fails before
-  // writing. A full disk halfway through the write is tried through a symbolic link.
+TEST_F(ExportImport, AFailedExportLeavesTheFormerFileAndNothingBesideIt) {
+  // A tree with no text, a missing folder or a folder where the file should be fail before
+  // writing; a full disk is tried with a symbolic link.
   WriteFileBytes(Path("data.qo"), "former");
   fs::create_directory(folder_ / "dir.qo");
   const TavrixPtr big = testing::ArrayOf({std::string(100000, 'x')});

@@ -14,8 +14,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quenlo/files.hpp"
@@ -124,7 +126,7 @@ TEST_F(SymbolicLinks, StayLinksWhileTheFileAtTheEndOfTheChainIsReplaced) {
   fs::create_hard_link(folder_ / "data.qo", folder_ / "other.qo");
   Make(KindMap)->Export(Path("data.qo"));
   EXPECT_EQ(Bytes("other.qo"), "\\11000\\nil");
-  EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");
+  EXPECT_EQ(Bytes("data.qo"), "\\11000\\{}");  // shorter, with no tail of the former text
 
   // A link to a file that is not there yet gets it.
   fs::create_symlink("new.qo", folder_ / "dangling.qo");
@@ -297,17 +299,15 @@ TEST(Windows1252, EveryByteConvertsAtEveryAlignment) {
       bytes[at] = static_cast<char>(byte);
       EXPECT_EQ(IsAscii(bytes), byte < 0x80) << "byte " << byte << " at " << at;
       const std::string text = Windows1252ToUtf8(bytes);
-      EXPECT_EQ(text.substr(0, at), std::string(at, 'a'));
-      EXPECT_EQ(text.substr(text.size() - (kSize - at - 1)), std::string(kSize - at - 1, 'a'));
+      EXPECT_EQ(text, std::string(at, 'a') + Windows1252ToUtf8(bytes.substr(at, 1)) +
+                          std::string(kSize - at - 1, 'a'));
       EXPECT_EQ(Utf8ToWindows1252(text), bytes) << "byte " << byte << " at " << at;
     }
   }
   for (std::size_t at = 0; at < kSize; ++at) {
     std::string text(kSize, 'a');
     text[at] = '\xE2';  // the first byte of a three-byte sequence, cut short
-    std::string expected(kSize, 'a');
-    expected[at] = '?';
-    EXPECT_EQ(Utf8ToWindows1252(text), expected);
+    EXPECT_EQ(Utf8ToWindows1252(text), std::string(at, 'a') + "?" + std::string(kSize - at - 1, 'a'));
   }
 }
 
@@ -321,31 +321,25 @@ void LimitAddressSpaceGrowth(rlim_t bytes) {
   ::setrlimit(RLIMIT_AS, &limit);
 }
 
-TEST(Windows1252, ConversionsRaise7WhenMemoryRunsOut) {
+using Windows1252Memory = testing::ScratchFolder;
+
+TEST_F(Windows1252Memory, ConversionsRaise7WhenMemoryRunsOut) {
   if (QUENLO_TEST_SANITIZED) GTEST_SKIP() << "AddressSanitizer reserves address space of its own";
-  constexpr std::size_t kSize = 64 << 20;
-  EXPECT_EQ(ErrorNumberInChild([] {
-              const std::string text(kSize, 'a');
-              LimitAddressSpaceGrowth(16 << 20);
-              Utf8ToWindows1252(text);
-            }),
-            7);
-  EXPECT_EQ(ErrorNumberInChild([] {
-              const std::string bytes(kSize, '\xE9');
-              LimitAddressSpaceGrowth(16 << 20);
-              Windows1252ToUtf8(bytes);
-            }),
-            7);
-  // The file is read, its conversion to twice its size fails.
-  const std::string path =
-      (fs::temp_directory_path() / ("quenlo_memory_" + std::to_string(::getpid()))).string();
-  WriteFileBytes(path, std::string(kSize, '\xE9'));
-  EXPECT_EQ(ErrorNumberInChild([&] {
-              LimitAddressSpaceGrowth(100 << 20);
-              Tavrix::Create()->Import(path);
-            }),
-            7);
-  fs::remove(path);
+  const std::string ascii(64 << 20, 'a'), accented(64 << 20, '\xE9');
+  WriteFileBytes(Path("accented.qo"), accented);
+  // Each call, and the given growth of the address space: the file is read whole, its
+  // conversion to twice its size fails.
+  const std::pair<std::function<void()>, rlim_t> calls[] = {
+      {[&] { Utf8ToWindows1252(ascii); }, 16 << 20},
+      {[&] { Windows1252ToUtf8(accented); }, 16 << 20},
+      {[&] { Tavrix::Create()->Import(Path("accented.qo")); }, 100 << 20}};
+  for (const auto& call : calls) {
+    EXPECT_EQ(ErrorNumberInChild([&] {
+                LimitAddressSpaceGrowth(call.second);
+                call.first();
+              }),
+              7);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -19,18 +20,12 @@ namespace {
 using Failure = std::pair<std::int32_t, std::string>;
 
 // The error that `read` raises on a target, which it must leave as it was.
-template <class Read>
-Failure FailureOf(Read&& read) {
+Failure FailureOf(const std::function<void(Tavrix&)>& read) {
   const TavrixPtr target = testing::MakeTarget();
   const std::string before = testing::State(*target);
-  try {
-    read(*target);
-  } catch (const Error& error) {
-    EXPECT_EQ(testing::State(*target), before);
-    return {error.Number(), error.Context()};
-  }
-  ADD_FAILURE() << "nothing was raised";
-  return {};
+  const Error error = testing::RaisedBy([&] { read(*target); });
+  EXPECT_EQ(testing::State(*target), before);
+  return {error.Number(), error.Context()};
 }
 
 Failure ReadFailure(const std::string& text) {
