@@ -1,20 +1,26 @@
 // The limits of size and depth, through the public API: texts and trees nested far beyond the
 // nesting limit fail with their error and change nothing, a Map of a million keys and object
-// strings of 200 MB read and write back, each within memory proportional to its size.
+// strings of 200 MB read and write back, each within memory proportional to its size. Trees and
+// texts at the nesting limit are written, listed, checked and read on a thread with a 64 KiB
+// stack, as thread pools give their threads: no walk and no reading may recurse once per level.
 #include <gtest/gtest.h>
 #include <malloc.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "quenlo/conversion.hpp"
+#include "quenlo/error.hpp"
 #include "support/containers.hpp"
 #include "support/sanitizers.hpp"
+#include "support/small_stack.hpp"
 
 namespace quenlo {
 namespace {
@@ -76,26 +82,21 @@ TEST(Limits, AMillionNestedMarksFailWithTheirErrorInMemoryProportionalToTheText)
 
 // `levels` arrays each holding the next, the innermost one holding 1; `at_six` is set to the
 // sixth array from the innermost.
-TavrixPtr Chain(int levels, TavrixPtr* at_six = nullptr) {
+TavrixPtr Chain(int levels, TavrixPtr& at_six) {
   TavrixPtr top = testing::ArrayOf({1});
   for (int level = 2; level <= levels; ++level) {
     top = testing::ArrayOf({top});
-    if (level == 6 && at_six != nullptr) *at_six = top;
+    if (level == 6) at_six = top;
   }
   return top;
 }
 
 TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased) {
   TavrixPtr shallow;
-  TavrixPtr top = Chain(kMillion, &shallow);
-  EXPECT_EQ(top->FindInconsistency(), "");  // checked without recursion
-  for (int run = 0; run < 2; ++run) {       // a second run that fails alike shows nothing left marked
-    ExpectError(28, [&] { (void)top->GetObjectString(); });
-    ExpectError(28, [&] { (void)top->DebugPrint(); });
-  }
-  // A part within the limit walks as a chain of its own shape that no failed walk went through.
-  EXPECT_EQ(shallow->GetObjectString(), Chain(6)->GetObjectString());
-  EXPECT_EQ(shallow->DebugPrint(), Chain(6)->DebugPrint());
+  TavrixPtr top = Chain(kMillion, shallow);
+  EXPECT_EQ(top->FindInconsistency(), "");                 // checked without recursion
+  ExpectError(28, [&] { (void)top->GetObjectString(); });  // what it leaves marked: the small-stack test
+  ExpectError(28, [&] { (void)top->DebugPrint(); });
 
   // A copy is one level deep: it shares the chain below.
   TavrixPtr copy = top->Clone();
@@ -146,6 +147,63 @@ TEST(Limits, ObjectStringsOf200MegabytesReadAndWriteBackInProportion) {
   expect_read_back("\\11000\\[" + Repeated(element, static_cast<int>(kSize / element.size())) + "\\3\\1]",
                    6.5);
   expect_read_back("\\11000\\[\\8\\" + std::string(kSize, 'x') + "]", 4.0);
+}
+
+constexpr int kLimit = 1024;
+
+// The kinds whose body has marks; a Map holds the next container of a chain under "next".
+constexpr struct {
+  TavrixKind kind;
+  std::string_view opening, closing;
+} kBracketedKinds[] = {{KindMap, "{next: ", "}"},
+                       {KindUnboundedArray, "[", "]"},
+                       {KindSet, "(", ")"},
+                       {KindStack, "<", ">"},
+                       {KindQueue, "`", "\u00B4"}};
+
+// `levels` containers of `kind` below a top one, each holding the next and the Long 7.
+TavrixPtr ChainOf(TavrixKind kind, int levels) {
+  const auto make = [kind](const Variant& inner) {
+    return kind == KindMap ? testing::MapOf("next", inner) : testing::Make(kind, {inner});
+  };
+  TavrixPtr chain = make(Variant::Long(7));
+  for (int level = 0; level < levels; ++level) chain = make(chain);
+  return chain;
+}
+
+TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
+  for (const auto& [kind, opening, closing] : kBracketedKinds) {
+    SCOPED_TRACE(kind);
+    std::string text;  // the exact text of the chain at the limit
+    for (int level = 0; level <= kLimit; ++level) (text += "\\11000\\") += opening;
+    text += "\\3\\7";
+    for (int level = 0; level <= kLimit; ++level) text += closing;
+    const std::string deeper_text = "\\11000\\" + std::string(opening) + text + std::string(closing);
+    const TavrixPtr deepest = ChainOf(kind, kLimit);
+    const TavrixPtr too_deep = ChainOf(kind, kLimit + 1);
+    const TavrixPtr read = Tavrix::Create();
+    const TavrixPtr refused = testing::Make(KindMap);
+    std::string written, listing, finding = "not run";
+    std::vector<std::int32_t> errors;
+    testing::RunOnSmallStack([&] {
+      written = deepest->GetObjectString();
+      listing = deepest->DebugPrint();
+      finding = deepest->FindUnreadableValue();
+      read->SetObjectString(written);
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->GetObjectString(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->DebugPrint(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->FindUnreadableValue(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { refused->SetObjectString(deeper_text); }));
+    });
+    EXPECT_EQ(written, text);
+    EXPECT_EQ(listing, deepest->DebugPrint());  // as on the main thread's large stack
+    EXPECT_EQ(finding, "");
+    EXPECT_EQ(read->GetObjectString(), text);
+    EXPECT_EQ(errors, std::vector<std::int32_t>(4, err::kOutOfStackSpace));
+    EXPECT_EQ(refused->GetObjectString(), "\\11000\\{}");  // a refused text changes nothing
+    // A refused walk leaves nothing behind: the tree below the top writes as before.
+    EXPECT_EQ((*too_deep->begin()).ObjectAs<Tavrix>()->GetObjectString(), text);
+  }
 }
 
 }  // namespace
