@@ -22,10 +22,7 @@ namespace {
 long allocations_before_failure = -1;
 bool failure_injected = false;
 
-}  // namespace
-
-// The library's other forms of new and delete come to these.
-void* operator new(std::size_t size) {
+void* Allocate(std::size_t size) {
   if (allocations_before_failure == 0) {
     allocations_before_failure = -1;
     failure_injected = true;
@@ -35,10 +32,46 @@ void* operator new(std::size_t size) {
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
 }
+
+void* AllocateOrNull(std::size_t size) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+// Every form, so that none is left to a sanitizer's own allocator.
+void* operator new(std::size_t size) {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return AllocateOrNull(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return AllocateOrNull(size);
+}
 void operator delete(void* memory) noexcept {
   std::free(memory);
 }
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
 void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
   std::free(memory);
 }
 
