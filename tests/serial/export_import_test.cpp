@@ -1,8 +1,5 @@
-// Export and Import: Windows-1252 bytes on disk, whole-file reads and the errors of files. Export
-// replaces a file: the new file beside the target is private from its creation and gets the
-// target's mode, owner and group before it holds a byte; a symbolic link stays and the file it
-// leads to is replaced; planted names and a killed export expose nothing. Also the Windows-1252
-// conversions at every alignment and when memory runs out.
+// Export and Import: Windows-1252 bytes on disk, whole-file reads, the errors of files, and how
+// a file is replaced (modes, owners, links, planted names, a killed export).
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>

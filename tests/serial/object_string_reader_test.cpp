@@ -1,6 +1,5 @@
-// SetObjectString: the kinds it builds, what it accepts beyond the writer's output, and every
-// failure, after which the target is unchanged, told with the byte at which reading failed,
-// counted from 0, and what went wrong; through Import the byte of the file.
+// SetObjectString: what it builds and accepts, and every failure, told with the byte at which
+// reading failed and leaving the target unchanged.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,7 +1,6 @@
-// GetObjectString: the exact text of every kind and element form, cycles, shared children and
-// failures; what survives reading the text back and what does not, where a tree's text first
-// would not read back equal, and Export refusing such a tree. Texts within the round-trip rules
-// reading back equal is the object-string fuzz target's check.
+// GetObjectString's exact text, and what reads back from it: what the format loses, where a
+// tree would first not read back equal, and Export refusing such a tree.
+// That texts within the round-trip rules read back equal is the object-string fuzz target's check.
 #include <gtest/gtest.h>
 
 #include <cmath>
