@@ -36,7 +36,6 @@ using testing::ErrorNumberOfChild;
 using testing::ErrorNumberUnprivileged;
 using testing::ExpectError;
 using testing::kNobody;
-using testing::LimitFileSize;
 using testing::Make;
 using testing::StartChild;
 
@@ -77,7 +76,7 @@ TEST_F(ExportImport, AFailedExportLeavesTheFormerFileAndNothingBesideIt) {
   fs::create_symlink("a.qo", folder_ / "b.qo");
   const TavrixPtr big = ArrayOf({std::string(100000, 'x')});
   EXPECT_EQ(ErrorNumberInChild([&] {
-              LimitFileSize(4096);
+              testing::LimitFileSize(4096);
               big->Export(Path("link.qo"));
             }),
             61);
