@@ -1,20 +1,23 @@
-// The limits of size and depth, through the public API: texts and trees nested far beyond the
-// nesting limit fail with their error and change nothing, a Map of a million keys and object
-// strings of 200 MB read and write back, each within memory proportional to its size.
+// The limits of size and depth: nesting far beyond the limit fails and changes nothing, at the
+// limit it works on a 64 KiB stack, and large texts read back in memory proportional to size.
 #include <gtest/gtest.h>
 #include <malloc.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "quenlo/conversion.hpp"
-#include "quenlo/tavrix.hpp"
+#include "quenlo/error.hpp"
 #include "support/containers.hpp"
-#include "support/expect.hpp"
 #include "support/sanitizers.hpp"
+#include "support/small_stack.hpp"
 
 namespace quenlo {
 namespace {
@@ -25,47 +28,35 @@ using testing::Make;
 
 constexpr int kMillion = 1000000;
 
-// The growth of the peak resident memory of the process since construction, checked against
-// a bound per byte of a text. The memory freed earlier is given back and the peak reset first,
-// so that earlier work neither hides nor inflates it. The sanitizers keep freed memory and
-// add their own, so the bound is only checked without them.
-class PeakMemoryGrowth {
- public:
-  PeakMemoryGrowth() {
-    ::malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    start_ = PeakBytes();
+// The peak resident memory of the process.
+std::size_t PeakBytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("VmHWM:")) return std::stoul(line.substr(6)) * 1024;
   }
-  void ExpectBelow(double bytes_per_byte, std::size_t size) const {
-    const double growth = static_cast<double>(PeakBytes() - start_) / static_cast<double>(size);
-    if (!QUENLO_TEST_SANITIZED) {
-      EXPECT_LT(growth, bytes_per_byte) << "bytes of memory per byte of text";
-    }
-  }
+  ADD_FAILURE() << "no VmHWM in /proc/self/status";
+  return 0;
+}
 
- private:
-  static std::size_t PeakBytes() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-      if (line.starts_with("VmHWM:")) return std::stoul(line.substr(6)) * 1024;
-    }
-    ADD_FAILURE() << "no VmHWM in /proc/self/status";
-    return 0;
-  }
-  std::size_t start_ = 0;
-};
+// Runs `work` and checks that the peak resident memory grew by less than `bytes_per_byte` per
+// byte of a text of `size`. Memory freed earlier is given back and the peak reset first, so that
+// earlier work neither hides nor inflates it. The sanitizers keep freed memory and add their
+// own, so the bound is only checked without them.
+void ExpectPeakGrowthBelow(double bytes_per_byte, std::size_t size, const std::function<void()>& work) {
+  ::malloc_trim(0);
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const std::size_t start = PeakBytes();
+  work();
+  const double growth = static_cast<double>(PeakBytes() - start) / static_cast<double>(size);
+  EXPECT_TRUE(QUENLO_TEST_SANITIZED || growth < bytes_per_byte)
+      << growth << " bytes of memory per byte of text";
+}
 
 std::string Repeated(std::string_view part, int count) {
   std::string text;
   text.reserve(part.size() * static_cast<std::size_t>(count));
   for (int index = 0; index < count; ++index) text += part;
   return text;
-}
-
-// A million containers each nested in the one before, opened by `level` (a header and an
-// opening mark, with a key for a Map); with `closed`, each ends with `close`.
-std::string MillionLevelsText(std::string_view level, std::string_view close, bool closed) {
-  return Repeated(level, kMillion) + "\\2\\1" + (closed ? Repeated(close, kMillion) : "");
 }
 
 TEST(Limits, AMillionNestedMarksFailWithTheirErrorInMemoryProportionalToTheText) {
@@ -75,11 +66,10 @@ TEST(Limits, AMillionNestedMarksFailWithTheirErrorInMemoryProportionalToTheText)
                                                                  {"\\11000\\<", ">"},
                                                                  {"\\11000\\`", "\u00B4"}};
   for (const auto& [level, close] : kinds) {
-    const std::string closed = MillionLevelsText(level, close, true);
-    const PeakMemoryGrowth memory;
-    ExpectReadFails(28, closed);  // deeper than 1,024 levels
-    memory.ExpectBelow(10.0, closed.size());
-    ExpectReadFails(9, MillionLevelsText(level, close, false));  // the outermost nested one has no end
+    // A million containers each nested in the one before, closed or with no end.
+    const std::string open = Repeated(level, kMillion) + "\\2\\1", closed = open + Repeated(close, kMillion);
+    ExpectPeakGrowthBelow(10.0, closed.size(), [&] { ExpectReadFails(28, closed); });  // deeper than 1,024
+    ExpectReadFails(9, open);
   }
   // Marks without headers are elements, and not valid ones.
   for (const char mark : std::string_view("[{(<`")) {
@@ -89,26 +79,21 @@ TEST(Limits, AMillionNestedMarksFailWithTheirErrorInMemoryProportionalToTheText)
 
 // `levels` arrays each holding the next, the innermost one holding 1; `at_six` is set to the
 // sixth array from the innermost.
-TavrixPtr Chain(int levels, TavrixPtr* at_six = nullptr) {
+TavrixPtr Chain(int levels, TavrixPtr& at_six) {
   TavrixPtr top = testing::ArrayOf({1});
   for (int level = 2; level <= levels; ++level) {
     top = testing::ArrayOf({top});
-    if (level == 6 && at_six != nullptr) *at_six = top;
+    if (level == 6) at_six = top;
   }
   return top;
 }
 
 TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased) {
   TavrixPtr shallow;
-  TavrixPtr top = Chain(kMillion, &shallow);
-  EXPECT_EQ(top->FindInconsistency(), "");  // checked without recursion
-  for (int run = 0; run < 2; ++run) {       // a second run that fails alike shows nothing left marked
-    ExpectError(28, [&] { (void)top->GetObjectString(); });
-    ExpectError(28, [&] { (void)top->DebugPrint(); });
-  }
-  // A part within the limit walks as a chain of its own shape that no failed walk went through.
-  EXPECT_EQ(shallow->GetObjectString(), Chain(6)->GetObjectString());
-  EXPECT_EQ(shallow->DebugPrint(), Chain(6)->DebugPrint());
+  TavrixPtr top = Chain(kMillion, shallow);
+  EXPECT_EQ(top->FindInconsistency(), "");                 // checked without recursion
+  ExpectError(28, [&] { (void)top->GetObjectString(); });  // what it leaves marked: the small-stack test
+  ExpectError(28, [&] { (void)top->DebugPrint(); });
 
   // A copy is one level deep: it shares the chain below.
   TavrixPtr copy = top->Clone();
@@ -124,11 +109,9 @@ TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased
   EXPECT_EQ(shallow->Find(1), 1);
 
   // Releasing the chain needs no recursion: the copy, its last holder, lets it go.
-  const std::weak_ptr<Tavrix> innermost = [&] {
-    TavrixPtr link = shallow;
-    while (link->Item(1).IsObject()) link = link->Item(1).ObjectAs<Tavrix>();
-    return link;
-  }();
+  TavrixPtr link = shallow;
+  while (link->Item(1).IsObject()) link = link->Item(1).ObjectAs<Tavrix>();
+  const std::weak_ptr<Tavrix> innermost = std::exchange(link, nullptr);
   top.reset();
   shallow.reset();
   become->SetNil();
@@ -139,23 +122,13 @@ TEST(Limits, ATreeAMillionLevelsDeepIsRefusedByTheWalksCopiedOneLevelAndReleased
 TEST(Limits, AMapOfAMillionKeysReadsBackEqual) {
   const TavrixPtr map = Make(KindMap);
   for (int key = 0; key < kMillion; ++key) map->Item("k" + std::to_string(key), Variant::Long(key));
-  EXPECT_EQ(map->Length(), kMillion);
-  EXPECT_IDENTICAL(map->Item("k765432"), Variant::Long(765432));
   EXPECT_EQ(map->Find("k999999"), kMillion);
 
   const std::string text = map->GetObjectString();
-  const PeakMemoryGrowth memory;
-  const TavrixPtr read = testing::Read(text);
-  memory.ExpectBelow(10.0, text.size());
+  TavrixPtr read;
+  ExpectPeakGrowthBelow(10.0, text.size(), [&] { read = testing::Read(text); });
   EXPECT_IDENTICAL(read->Item("k123456"), Variant::Long(123456));
   EXPECT_EQ(read->GetObjectString(), text);
-}
-
-// Reads `text`, writes it back equal, and checks the memory this takes per byte of text.
-void ExpectReadAndWrittenBackInProportion(const std::string& text, double bytes_per_byte) {
-  const PeakMemoryGrowth memory;
-  EXPECT_EQ(testing::Read(text)->GetObjectString(), text);
-  memory.ExpectBelow(bytes_per_byte, text.size());
 }
 
 TEST(Limits, ObjectStringsOf200MegabytesReadAndWriteBackInProportion) {
@@ -164,9 +137,70 @@ TEST(Limits, ObjectStringsOf200MegabytesReadAndWriteBackInProportion) {
 #endif
   constexpr std::size_t kSize = 200u << 20;
   const std::string element = "\\3\\1234567, ";  // a Long
-  ExpectReadAndWrittenBackInProportion(
-      "\\11000\\[" + Repeated(element, static_cast<int>(kSize / element.size())) + "\\3\\1]", 6.5);
-  ExpectReadAndWrittenBackInProportion("\\11000\\[\\8\\" + std::string(kSize, 'x') + "]", 4.0);
+  const auto expect_read_back = [](const std::string& text, double bytes_per_byte) {
+    ExpectPeakGrowthBelow(bytes_per_byte, text.size(),
+                          [&] { EXPECT_EQ(testing::Read(text)->GetObjectString(), text); });
+  };
+  expect_read_back("\\11000\\[" + Repeated(element, static_cast<int>(kSize / element.size())) + "\\3\\1]",
+                   6.5);
+  expect_read_back("\\11000\\[\\8\\" + std::string(kSize, 'x') + "]", 4.0);
+}
+
+constexpr int kLimit = 1024;
+
+// The kinds whose body has marks; a Map holds the next container of a chain under "next".
+constexpr struct {
+  TavrixKind kind;
+  std::string_view opening, closing;
+} kBracketedKinds[] = {{KindMap, "{next: ", "}"},
+                       {KindUnboundedArray, "[", "]"},
+                       {KindSet, "(", ")"},
+                       {KindStack, "<", ">"},
+                       {KindQueue, "`", "\u00B4"}};
+
+// `levels` containers of `kind` below a top one, each holding the next and the Long 7.
+TavrixPtr ChainOf(TavrixKind kind, int levels) {
+  const auto make = [kind](const Variant& inner) {
+    return kind == KindMap ? testing::MapOf("next", inner) : testing::Make(kind, {inner});
+  };
+  TavrixPtr chain = make(Variant::Long(7));
+  for (int level = 0; level < levels; ++level) chain = make(chain);
+  return chain;
+}
+
+TEST(SmallStack, TreesAndTextsAtTheNestingLimitWorkAndDeeperOnesAreRefused) {
+  for (const auto& [kind, opening, closing] : kBracketedKinds) {
+    SCOPED_TRACE(kind);
+    std::string text;  // the exact text of the chain at the limit
+    for (int level = 0; level <= kLimit; ++level) (text += "\\11000\\") += opening;
+    text += "\\3\\7";
+    for (int level = 0; level <= kLimit; ++level) text += closing;
+    const std::string deeper_text = "\\11000\\" + std::string(opening) + text + std::string(closing);
+    const TavrixPtr deepest = ChainOf(kind, kLimit);
+    const TavrixPtr too_deep = ChainOf(kind, kLimit + 1);
+    const TavrixPtr read = Tavrix::Create();
+    const TavrixPtr refused = testing::Make(KindMap);
+    std::string written, listing, finding = "not run";
+    std::vector<std::int32_t> errors;
+    testing::RunOnSmallStack([&] {
+      written = deepest->GetObjectString();
+      listing = deepest->DebugPrint();
+      finding = deepest->FindUnreadableValue();
+      read->SetObjectString(written);
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->GetObjectString(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->DebugPrint(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { (void)too_deep->FindUnreadableValue(); }));
+      errors.push_back(testing::ErrorNumberOf([&] { refused->SetObjectString(deeper_text); }));
+    });
+    EXPECT_EQ(written, text);
+    EXPECT_EQ(listing, deepest->DebugPrint());  // as on the main thread's large stack
+    EXPECT_EQ(finding, "");
+    EXPECT_EQ(read->GetObjectString(), text);
+    EXPECT_EQ(errors, std::vector<std::int32_t>(4, err::kOutOfStackSpace));
+    EXPECT_EQ(refused->GetObjectString(), "\\11000\\{}");  // a refused text changes nothing
+    // A refused walk leaves nothing behind: the tree below the top writes as before.
+    EXPECT_EQ((*too_deep->begin()).ObjectAs<Tavrix>()->GetObjectString(), text);
+  }
 }
 
 }  // namespace
